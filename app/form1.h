@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+#include "serial/portnames.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+// The tool's one window. It owns every control, every window-level value and
+// every routine; the routines are defined in the folder of their subsystem.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Lists the system's serial devices; tests pass their own list so that a
+    // scan never touches a real port.
+    using SystemPortSource = std::function<QStringList()>;
+
+    explicit Form1(SystemPortSource systemPorts = serial::systemSerialPorts,
+                   QWidget *parent = nullptr);
+
+    // Start-up: CRC tables, port scan, default selections.
+    void Form_Load();
+
+    // Port discovery.
+    bool IsComPortAvailable(qint16 portNum);
+    void Combo9_Change();
+
+    // Check fields of a request held as hexadecimal frame text.
+    QString Chr_crc(const QString &frameText) const;
+    QString Chr_lrc(const QString &frameText) const;
+
+    // The device behind "COM n" as found by the last scan (empty if none).
+    QString comPortDevice(int portNum) const { return ports.value(portNum); }
+
+    // Window-level values.
+    std::array<quint8, 256> CrcHiTable{};
+    std::array<quint8, 256> CrcLoTable{};
+
+    // Controls placed on the window.
+    QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6;
+    QPushButton *Command4, *Command6, *Command7;
+    QLabel *Label23, *Label24;
+    QLineEdit *Text5, *Text10, *Text23;
+    QPlainTextEdit *Text1;
+    QTimer *Timer1;
+
+    // "COM"
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label7;
+    QComboBox *Combo9, *Combo2, *Combo3, *Combo4, *Combo5;
+    QLineEdit *Text8;
+    QPushButton *Command1;
+
+    // "Device Configure"
+    QLabel *Label13, *Label14, *Label25, *Label26, *Label27;
+    QComboBox *Combo1, *Combo6, *Combo7, *Combo8;
+    QLineEdit *Text14;
+    QPushButton *Command5, *Command8;
+
+    // "Voltage" and "Current"
+    QPushButton *Command11, *Command12, *Command13, *Command14;
+    QPushButton *Command15, *Command16, *Command17, *Command18;
+    QLineEdit *Text15, *Text16, *Text17, *Text18;
+    QLineEdit *Text19, *Text20, *Text21, *Text22;
+
+    // "VO Configure"
+    QLabel *Label28, *Label29, *Label30;
+    QLineEdit *Text3, *Text4;
+    QPushButton *Command9, *Command10;
+
+    // The command panel
+    QLabel *Label6, *Label8, *Label9, *Label10, *Label11, *Label12;
+    QLineEdit *Text7, *Text9, *Text11, *Text12, *Text13;
+    QPushButton *Command2, *Command3;
+
+private:
+    void buildControls();
+    void scanPorts();
+
+    SystemPortSource systemPorts;
+    serial::PortMap ports;
+};

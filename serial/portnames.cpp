@@ -1,0 +1,140 @@
+#include "serial/portnames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <tuple>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace serial {
+
+QString portFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+           + QStringLiteral("/duve/ports");
+}
+
+QStringList systemSerialPorts()
+{
+    QStringList paths;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        paths << info.systemLocation();
+    return paths;
+}
+
+// A link claims its number even when it dangles, so look at the entry itself.
+static bool entryExists(const QString &path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path.toStdString(), ec));
+}
+
+PortMap assignPortNumbers(const QString &folder, const QStringList &systemPorts)
+{
+    PortMap map;
+    QStringList linkedDevices;
+    for (int n = FirstPort; n <= LastPort; ++n) {
+        const QString entry = QDir(folder).filePath(QStringLiteral("COM%1").arg(n));
+        if (!entryExists(entry))
+            continue;
+        map.insert(n, entry);
+        linkedDevices << canonicalDevice(entry);
+    }
+
+    QStringList free;
+    for (const QString &port : systemPorts) {
+        const QString device = canonicalDevice(port);
+        if (!linkedDevices.contains(device.isEmpty() ? port : device))
+            free << port;
+    }
+    // On-board ttyS* first, then by name with the trailing number compared as
+    // a number (ttyUSB2 before ttyUSB10).
+    const auto key = [](const QString &path) {
+        const QString name = QFileInfo(path).fileName();
+        qsizetype digits = name.size();
+        while (digits > 0 && name.at(digits - 1).isDigit())
+            --digits;
+        const QString stem = name.left(digits);
+        return std::tuple(stem != QLatin1String("ttyS"), stem, name.mid(digits).toLongLong(), name);
+    };
+    std::sort(free.begin(), free.end(), [&](const QString &a, const QString &b) { return key(a) < key(b); });
+
+    int n = FirstPort;
+    for (const QString &port : free) {
+        while (n <= LastPort && map.contains(n))
+            ++n;
+        if (n > LastPort)
+            break;
+        map.insert(n, port);
+    }
+    return map;
+}
+
+QString canonicalDevice(const QString &path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
+
+// Where Qt Serial Port may have put its lock for a device: the same folders
+// it tries, under the name it derives from the device path.
+static QStringList qtLockFileCandidates(const QString &device)
+{
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name.remove(0, 5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    QStringList files;
+    for (const char *dir : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                            "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"})
+        files << QString::fromLatin1(dir) + QStringLiteral("/LCK..") + name;
+    return files;
+}
+
+static bool processAlive(qint64 pid)
+{
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+QString heldQtLockFile(const QString &device)
+{
+    for (const QString &path : qtLockFileCandidates(device)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // The first line of a Qt lock file is the owner's process id.
+        bool ok = false;
+        const qint64 pid = file.readLine().trimmed().toLongLong(&ok);
+        if (ok && processAlive(pid))
+            return path;
+    }
+    return {};
+}
+
+bool isDeviceAvailable(const QString &path)
+{
+    const QString device = canonicalDevice(path);
+    if (device.isEmpty() || !heldQtLockFile(device).isEmpty())
+        return false;
+    // Non-blocking so that a modem line cannot stall the scan; no controlling tty.
+    const int fd = ::open(QFile::encodeName(device).constData(),
+                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // flock conflicts with any other open of the device, in this process too,
+    // and holds against root, unlike TIOCEXCL.
+    const bool available = ::isatty(fd) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return available;
+}
+
+} // namespace serial

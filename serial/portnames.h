@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// How "COM n" maps onto a device on this system, and whether a device is free.
+namespace serial {
+
+// Port number (1..9) -> the path that names its device.
+using PortMap = QMap<int, QString>;
+
+constexpr int FirstPort = 1;
+constexpr int LastPort = 9;
+
+// The folder whose entries COM1..COM9 pin a device to a port number:
+// $XDG_CONFIG_HOME/duve/ports, by default ~/.config/duve/ports.
+QString portFolder();
+
+// The system's serial devices as Qt sees them (ttyS*, ttyUSB*, ttyACM*, ...).
+QStringList systemSerialPorts();
+
+// Entries of the port folder claim their numbers, even when their target is
+// missing; the system's ports not named by such an entry get the free numbers
+// in ascending order, on-board ttyS* first by number, then the rest by name.
+PortMap assignPortNumbers(const QString &folder, const QStringList &systemPorts);
+
+// The real device behind a path (links resolved), empty if there is none.
+QString canonicalDevice(const QString &path);
+
+// The lock file Qt Serial Port creates for a device, or empty if none is held
+// by a live process.
+QString heldQtLockFile(const QString &device);
+
+// True when the device is a terminal that can be opened now and that no one
+// holds: neither a Qt lock file of a live process nor an flock on the device.
+// The device is closed again at once and its line settings are not touched.
+bool isDeviceAvailable(const QString &path);
+
+} // namespace serial

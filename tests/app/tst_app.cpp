@@ -1,0 +1,353 @@
+#include "app/form1.h"
+#include "modbus/checksum.h"
+#include "tests/support/pty.h"
+
+#include <QComboBox>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QStringList noSystemPorts()
+{
+    return {};
+}
+
+// The text a control shows: a caption, a box's text, a list's edit text.
+QString shownText(QWidget *w)
+{
+    if (auto *b = qobject_cast<QAbstractButton *>(w))
+        return b->text();
+    if (auto *l = qobject_cast<QLabel *>(w))
+        return l->text();
+    if (auto *e = qobject_cast<QLineEdit *>(w))
+        return e->text();
+    if (auto *g = qobject_cast<QGroupBox *>(w))
+        return g->title();
+    if (auto *c = qobject_cast<QComboBox *>(w))
+        return c->currentText();
+    if (auto *p = qobject_cast<QPlainTextEdit *>(w))
+        return p->toPlainText();
+    return {};
+}
+
+QStringList itemTexts(QComboBox *c)
+{
+    QStringList texts;
+    for (int i = 0; i < c->count(); ++i)
+        texts << c->itemText(i);
+    return texts;
+}
+
+QList<int> itemValues(QComboBox *c)
+{
+    QList<int> values;
+    for (int i = 0; i < c->count(); ++i)
+        values << c->itemData(i).toInt();
+    return values;
+}
+
+} // namespace
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void window()
+    {
+        Form1 form(noSystemPorts);
+        QCOMPARE(form.windowTitle(), QStringLiteral("ORVEX Duve2.0.0"));
+        QCOMPARE(form.size(), QSize(865, 693));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QCOMPARE(form.palette().color(QPalette::Window), QColor(128, 255, 255));
+        QVERIFY(!form.windowIcon().isNull());
+        QCOMPARE(form.font().family(), QStringLiteral("新細明體"));
+        QCOMPARE(form.font().pointSizeF(), 12.0);
+        QCOMPARE(form.Timer1->interval(), 1000);
+        QVERIFY(!form.Timer1->isActive());
+    }
+
+    void controls_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<bool>("disabled");
+
+        const auto row = [](const char *name, const char *kind, const char *parent, const QString &text,
+                            int l, int t, int w, int h, bool hidden = false, bool disabled = false) {
+            QTest::newRow(name) << kind << parent << text << QRect(l, t, w, h) << hidden << disabled;
+        };
+        const char *F = "QGroupBox", *B = "QPushButton", *L = "QLabel", *T = "QLineEdit", *C = "QComboBox";
+        row("Frame1", F, "Form1", "COM", 360, 360, 12375, 1215);
+        row("Frame5", F, "Form1", "Device Configure", 360, 1800, 12375, 1215);
+        row("Frame3", F, "Form1", "Voltage", 360, 3240, 6135, 1695);
+        row("Frame4", F, "Form1", "Current", 6600, 3240, 6135, 1695);
+        row("Command7", B, "Form1", "Auto Scan", 360, 5040, 1575, 375, true, true);
+        row("Command6", B, "Form1", "One shot", 2160, 5040, 1335, 375, true, true);
+        row("Label23", L, "Form1", "Register", 6600, 5040, 1095, 375, true, true);
+        row("Text10", T, "Form1", "0004", 7680, 5040, 735, 390, true, true);
+        row("Label24", L, "Form1", "Value", 8640, 5040, 855, 375, true, true);
+        row("Text23", T, "Form1", "00000", 9480, 5040, 855, 435, true, true);
+        row("Frame6", F, "Form1", "VO Configure", 360, 5520, 12375, 1455);
+        row("Command4", B, "Form1", "Clear", 360, 7080, 1095, 375);
+        row("Text5", T, "Form1", "Text5", 10320, 7080, 2175, 375, true);
+        row("Text1", "QPlainTextEdit", "Form1", "", 360, 7560, 12375, 2655);
+        row("Frame2", F, "Form1", QStringLiteral("命令"), 360, 7680, 9975, 975, true, true);
+
+        row("Label1", L, "Frame1", "Port", 120, 360, 615, 255);
+        row("Combo9", C, "Frame1", "", 120, 720, 1335, 360);
+        row("Label2", L, "Frame1", "Baudrate", 1560, 360, 735, 255);
+        row("Combo2", C, "Frame1", "", 1560, 720, 975, 360);
+        row("Label3", L, "Frame1", "Length", 2760, 360, 735, 255);
+        row("Combo3", C, "Frame1", "", 2760, 720, 735, 360, false, true);
+        row("Label4", L, "Frame1", "Parity", 3720, 360, 975, 255);
+        row("Combo4", C, "Frame1", "", 3720, 720, 735, 360);
+        row("Label5", L, "Frame1", "Stop", 4680, 360, 615, 255);
+        row("Combo5", C, "Frame1", "", 4680, 720, 735, 360);
+        row("Label7", L, "Frame1", "Device ID(01~F7)", 5640, 360, 1815, 255);
+        row("Text8", T, "Frame1", "01", 5640, 720, 495, 270);
+        row("Command1", B, "Frame1", "Connect", 8040, 720, 1455, 375);
+
+        row("Label13", L, "Frame5", "Baudrate", 240, 360, 855, 255);
+        row("Combo1", C, "Frame5", "", 240, 720, 1335, 360);
+        row("Label14", L, "Frame5", "Device ID(01~F7)", 1680, 360, 1935, 255);
+        row("Text14", T, "Frame5", "01", 1680, 720, 735, 270);
+        row("Command5", B, "Frame5", "Setup Baudrate", 3480, 480, 1095, 615);
+        row("Label25", L, "Frame5", "Length", 5880, 360, 735, 255);
+        row("Combo6", C, "Frame5", "", 5880, 720, 735, 360, false, true);
+        row("Label26", L, "Frame5", "Parity", 6840, 360, 615, 255);
+        row("Combo7", C, "Frame5", "", 6840, 720, 735, 360);
+        row("Label27", L, "Frame5", "Stop", 7800, 360, 735, 375);
+        row("Combo8", C, "Frame5", "", 7800, 720, 735, 360);
+        row("Command8", B, "Frame5", "Setup Configure", 8760, 480, 1095, 615);
+
+        const char *channels[] = {"V1", "V2", "V3", "V4", "I1", "I2", "I3", "I4"};
+        for (int i = 0; i < 8; ++i) {
+            const char *frame = i < 4 ? "Frame3" : "Frame4";
+            const int left = 240 + (i % 4) * 1200;
+            const QByteArray button = "Command" + QByteArray::number(11 + i);
+            const QByteArray box = "Text" + QByteArray::number(15 + i);
+            row(button.constData(), B, frame, channels[i], left, 1080, 855, 375);
+            row(box.constData(), T, frame, "00.000", left, 480, 855, 495, false, true);
+        }
+
+        row("Label28", L, "Frame6", "VO1(0~10000)", 240, 360, 2055, 255);
+        row("Text3", T, "Frame6", "0", 240, 720, 1455, 375);
+        row("Command9", B, "Frame6", "Setup VO1", 1800, 720, 855, 615);
+        row("Label29", L, "Frame6", "VO2(0~10000)", 3240, 360, 2055, 375);
+        row("Text4", T, "Frame6", "0", 3240, 720, 1455, 375);
+        row("Command10", B, "Frame6", "Setup VO2", 4800, 720, 855, 615);
+        row("Label30", L, "Frame6", "Ex. Setup Value 1500 means 1.5V ", 6120, 360, 5655, 255, false, true);
+
+        row("Label6", L, "Frame2", "STX", 360, 360, 615, 255, true, true);
+        row("Text7", T, "Frame2", ":", 360, 720, 495, 270, true, true);
+        row("Label8", L, "Frame2", QStringLiteral("功能碼"), 2640, 360, 735, 375);
+        row("Text9", T, "Frame2", "03", 2640, 720, 735, 270, false, true);
+        row("Label9", L, "Frame2", QStringLiteral("暫存器位址"), 3960, 360, 975, 375);
+        row("Label10", L, "Frame2", QStringLiteral("資料(長度)"), 5400, 360, 1095, 255, true, true);
+        row("Text11", T, "Frame2", "0001", 5400, 720, 735, 270);
+        row("Label11", L, "Frame2", "LRC", 360, 1320, 615, 255);
+        row("Text12", T, "Frame2", "", 360, 1560, 735, 270);
+        row("Command2", B, "Frame2", "ASCII", 1440, 1560, 855, 255, true, true);
+        row("Label12", L, "Frame2", "CRC16", 3240, 1200, 855, 255);
+        row("Text13", T, "Frame2", "", 3240, 1560, 855, 270);
+        row("Command3", B, "Frame2", "RTU", 4560, 1560, 1095, 255);
+    }
+
+    void controls()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, parent);
+        QFETCH(QString, text);
+        QFETCH(QRect, twips);
+        QFETCH(bool, hidden);
+        QFETCH(bool, disabled);
+
+        Form1 form(noSystemPorts);
+        form.setObjectName("Form1");
+        auto *w = form.findChild<QWidget *>(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(w);
+        QVERIFY(w->inherits(kind.toLatin1()));
+        QCOMPARE(w->parentWidget()->objectName(), parent);
+        QCOMPARE(shownText(w), text);
+        QCOMPARE(w->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+        QCOMPARE(w->isHidden(), hidden);
+        // The control's own flag, whatever its frame's state.
+        QCOMPARE(w->testAttribute(Qt::WA_ForceDisabled), disabled);
+    }
+
+    void fontsAndColours()
+    {
+        Form1 form(noSystemPorts);
+        const auto bold1425 = [](QWidget *w) { return w->font().bold() && w->font().pointSizeF() == 14.25; };
+        for (QWidget *w : std::initializer_list<QWidget *>{form.Frame1, form.Frame2, form.Frame3, form.Frame4,
+                                                           form.Frame5, form.Frame6, form.Command4, form.Command6,
+                                                           form.Command7, form.Label23, form.Label24, form.Text10,
+                                                           form.Text23})
+            QVERIFY2(bold1425(w), qPrintable(w->objectName()));
+        // A frame's caption font is not its children's.
+        for (QWidget *w : std::initializer_list<QWidget *>{form.Label1, form.Combo9, form.Command1, form.Text15,
+                                                           form.Command11, form.Text3, form.Label30}) {
+            QVERIFY2(!w->font().bold(), qPrintable(w->objectName()));
+            QCOMPARE(w->font().pointSizeF(), 12.0);
+        }
+        for (QWidget *w : form.Frame2->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(!w->font().bold(), qPrintable(w->objectName()));
+            QCOMPARE(w->font().pointSizeF(), 9.0);
+        }
+        // The Ming face is drawn with the AR PL font standing in for it.
+        QCOMPARE(QFontInfo(form.Label1->font()).family(), QStringLiteral("AR PL UMing TW"));
+
+        // Colours hold in every state, the display boxes being disabled.
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            QCOMPARE(form.Text10->palette().color(group, QPalette::Base), QColor(255, 255, 0));
+            QCOMPARE(form.Text23->palette().color(group, QPalette::Base), QColor(255, 128, 255));
+            for (QLineEdit *v : {form.Text15, form.Text16, form.Text17, form.Text18})
+                QCOMPARE(v->palette().color(group, QPalette::Base), QColor(0, 255, 0));
+            for (QLineEdit *i : {form.Text19, form.Text20, form.Text21, form.Text22})
+                QCOMPARE(i->palette().color(group, QPalette::Base), QColor(255, 192, 192));
+            QCOMPARE(form.Label30->palette().color(group, QPalette::WindowText), QColor(255, 0, 0));
+        }
+    }
+
+    void log()
+    {
+        Form1 form(noSystemPorts);
+        QCOMPARE(form.Text1->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(form.Text1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(form.Text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+
+    void accessibleNames()
+    {
+        Form1 form(noSystemPorts);
+        const QList<std::pair<QLabel *, QWidget *>> buddies{
+            {form.Label1, form.Combo9},  {form.Label2, form.Combo2},   {form.Label3, form.Combo3},
+            {form.Label4, form.Combo4},  {form.Label5, form.Combo5},   {form.Label7, form.Text8},
+            {form.Label13, form.Combo1}, {form.Label14, form.Text14},  {form.Label25, form.Combo6},
+            {form.Label26, form.Combo7}, {form.Label27, form.Combo8},  {form.Label28, form.Text3},
+            {form.Label29, form.Text4},  {form.Label23, form.Text10},  {form.Label24, form.Text23},
+            {form.Label6, form.Text7},   {form.Label8, form.Text9},    {form.Label10, form.Text11},
+            {form.Label11, form.Text12}, {form.Label12, form.Text13}};
+        for (const auto &[label, field] : buddies) {
+            QCOMPARE(label->buddy(), field);
+            QVERIFY(field->accessibleName().isEmpty());
+        }
+        QCOMPARE(form.Text15->accessibleName(), QStringLiteral("V1 value"));
+        QCOMPARE(form.Text22->accessibleName(), QStringLiteral("I4 value"));
+        QVERIFY(!form.Text1->accessibleName().isEmpty());
+        // Captions speak for buttons, so they must follow the caption.
+        for (QPushButton *b : form.findChildren<QPushButton *>())
+            QVERIFY2(b->accessibleName().isEmpty(), qPrintable(b->objectName()));
+    }
+
+    void lists()
+    {
+        Form1 form(noSystemPorts);
+        const QStringList bauds{"2400", "4800", "9600", "14400", "19200", "38400", "115200"};
+        const QList<int> baudCodes{1, 2, 3, 4, 5, 6, 7};
+        QCOMPARE(itemTexts(form.Combo1), bauds);
+        QCOMPARE(itemTexts(form.Combo2), bauds);
+        QCOMPARE(itemValues(form.Combo1), baudCodes);
+        QCOMPARE(itemValues(form.Combo2), baudCodes);
+        QCOMPARE(itemTexts(form.Combo3), QStringList({"5", "6", "7", "8"}));
+        QCOMPARE(itemTexts(form.Combo6), QStringList({"5", "6", "7", "8"}));
+        QCOMPARE(itemValues(form.Combo3), QList<int>({1, 2, 3, 4}));
+        QCOMPARE(itemValues(form.Combo6), QList<int>({0, 2, 4, 6}));
+        QCOMPARE(itemTexts(form.Combo4), QStringList({"n", "e", "o"}));
+        QCOMPARE(itemTexts(form.Combo7), QStringList({"n", "e", "o"}));
+        QCOMPARE(itemValues(form.Combo4), QList<int>({1, 2, 3}));
+        QCOMPARE(itemValues(form.Combo7), QList<int>({0, 2, 3}));
+        QCOMPARE(itemTexts(form.Combo5), QStringList({"1", "2"}));
+        QCOMPARE(itemTexts(form.Combo8), QStringList({"1", "2"}));
+        QCOMPARE(itemValues(form.Combo5), QList<int>({1, 2}));
+        QCOMPARE(itemValues(form.Combo8), QList<int>({0, 8}));
+        QCOMPARE(form.Combo9->count(), 0);
+    }
+
+    void typingFollowsTheList()
+    {
+        Form1 form(noSystemPorts);
+        form.Form_Load();
+        QComboBox *c = form.Combo2;
+        QVERIFY(c->isEditable());
+        QCOMPARE(c->completer(), nullptr);
+        c->lineEdit()->selectAll();
+        QTest::keyClicks(c->lineEdit(), "1234");
+        QCOMPARE(c->currentText(), QStringLiteral("1234"));
+        QCOMPARE(c->currentIndex(), -1);
+        QTest::keyClick(c->lineEdit(), Qt::Key_Return);
+        QCOMPARE(c->count(), 7); // Enter never adds the typed text
+        c->lineEdit()->selectAll();
+        QTest::keyClicks(c->lineEdit(), "9600");
+        QCOMPARE(c->currentIndex(), 2);
+        QCOMPARE(c->currentText(), QStringLiteral("9600"));
+    }
+
+    void loadFillsTablesAndDefaults()
+    {
+        PortFolder folder;
+        Form1 form(noSystemPorts);
+        form.Form_Load();
+        QCOMPARE(form.CrcHiTable, modbus::crcHiTable());
+        QCOMPARE(form.CrcLoTable, modbus::crcLoTable());
+        QCOMPARE(form.CrcHiTable[1], 0xC1);
+        QCOMPARE(form.CrcLoTable[1], 0xC0);
+        // No port at all: an empty list, the others at their defaults.
+        QCOMPARE(form.Combo9->count(), 0);
+        QCOMPARE(form.Combo9->currentIndex(), -1);
+        QCOMPARE(form.Combo9->currentText(), QString());
+        const QList<std::pair<QComboBox *, int>> defaults{
+            {form.Combo1, 5}, {form.Combo2, 5}, {form.Combo3, 3}, {form.Combo4, 0},
+            {form.Combo5, 0}, {form.Combo6, 3}, {form.Combo7, 0}, {form.Combo8, 0}};
+        for (const auto &[combo, index] : defaults) {
+            QCOMPARE(combo->currentIndex(), index);
+            QCOMPARE(combo->currentText(), combo->itemText(index));
+        }
+        QCOMPARE(form.Combo2->currentText() + "," + form.Combo4->currentText() + "," + form.Combo3->currentText()
+                     + "," + form.Combo5->currentText(),
+                 QStringLiteral("38400,n,8,1"));
+        QCOMPARE(form.Command1->text(), QStringLiteral("Connect"));
+        QVERIFY(!form.Timer1->isActive());
+    }
+
+    void loadScansThePortFolder()
+    {
+        PortFolder folder;
+        PtyPair com2, com5, held;
+        QVERIFY(com2.isValid() && com5.isValid() && held.isValid());
+        QVERIFY(folder.link(2, com2.slavePath()));
+        QVERIFY(folder.link(5, com5.slavePath()));
+        QVERIFY(folder.link(3, held.slavePath()));
+        QVERIFY(folder.link(7, "/dev/duve-no-such-device"));
+
+        QProcess holder;
+        holder.start(HOLDPORT, {"flock", held.slavePath()});
+        QVERIFY(holder.waitForReadyRead(10000));
+
+        Form1 form(noSystemPorts);
+        form.Form_Load();
+        QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 2", "COM 5"}));
+        QCOMPARE(itemValues(form.Combo9), QList<int>({2, 5}));
+        QCOMPARE(form.Combo9->currentIndex(), 0);
+        QCOMPARE(form.Combo9->currentText(), QStringLiteral("COM 2"));
+        QCOMPARE(form.Combo9->itemData(0, Qt::ToolTipRole).toString(), com2.slavePath());
+
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(10000));
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"

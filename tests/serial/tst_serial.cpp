@@ -1,0 +1,200 @@
+#include "app/form1.h"
+#include "serial/portnames.h"
+#include "tests/support/pty.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTest>
+
+#include <termios.h>
+
+namespace {
+
+QStringList itemTexts(QComboBox *c)
+{
+    QStringList texts;
+    for (int i = 0; i < c->count(); ++i)
+        texts << c->itemText(i);
+    return texts;
+}
+
+// Another process holding a device, until it goes.
+class Holder
+{
+public:
+    Holder(const char *how, const QString &device)
+    {
+        process.start(HOLDPORT, {QString::fromLatin1(how), device});
+        held = process.waitForReadyRead(10000) && process.readAll().startsWith("held");
+    }
+    ~Holder()
+    {
+        process.closeWriteChannel();
+        process.waitForFinished(10000);
+    }
+    bool held = false;
+
+private:
+    QProcess process;
+};
+
+} // namespace
+
+class TestSerial : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void portNumbers_data()
+    {
+        QTest::addColumn<QStringList>("links");       // "n=target"
+        QTest::addColumn<QStringList>("system");
+        QTest::addColumn<QStringList>("expected");    // "n=path" in port order
+        QTest::newRow("nothing") << QStringList() << QStringList() << QStringList();
+        QTest::newRow("on-board first, by number")
+            << QStringList() << QStringList({"/dev/ttyUSB0", "/dev/ttyS10", "/dev/ttyS2", "/dev/ttyACM0"})
+            << QStringList({"1=/dev/ttyS2", "2=/dev/ttyS10", "3=/dev/ttyACM0", "4=/dev/ttyUSB0"});
+        QTest::newRow("natural order of the others")
+            << QStringList() << QStringList({"/dev/ttyUSB10", "/dev/ttyUSB9", "/dev/ttyUSB1"})
+            << QStringList({"1=/dev/ttyUSB1", "2=/dev/ttyUSB9", "3=/dev/ttyUSB10"});
+        QTest::newRow("links claim their numbers, system ports fill the gaps")
+            << QStringList({"1=/dev/null", "3=/dev/zero"}) << QStringList({"/dev/ttyS0", "/dev/ttyS1"})
+            << QStringList({"1=@COM1", "2=/dev/ttyS0", "3=@COM3", "4=/dev/ttyS1"});
+        QTest::newRow("a dangling link still claims its number")
+            << QStringList({"1=/dev/duve-missing"}) << QStringList({"/dev/ttyS0"})
+            << QStringList({"1=@COM1", "2=/dev/ttyS0"});
+        QTest::newRow("a linked device is not listed twice")
+            << QStringList({"4=/dev/null"}) << QStringList({"/dev/null", "/dev/ttyS0"})
+            << QStringList({"1=/dev/ttyS0", "4=@COM4"});
+        QStringList many;
+        for (int i = 0; i < 12; ++i)
+            many << QStringLiteral("/dev/ttyS%1").arg(i);
+        QTest::newRow("no numbers above 9")
+            << QStringList({"9=/dev/null"}) << many
+            << QStringList({"1=/dev/ttyS0", "2=/dev/ttyS1", "3=/dev/ttyS2", "4=/dev/ttyS3", "5=/dev/ttyS4",
+                            "6=/dev/ttyS5", "7=/dev/ttyS6", "8=/dev/ttyS7", "9=@COM9"});
+    }
+
+    void portNumbers()
+    {
+        QFETCH(QStringList, links);
+        QFETCH(QStringList, system);
+        QFETCH(QStringList, expected);
+        PortFolder folder;
+        for (const QString &link : links)
+            QVERIFY(folder.link(link.section('=', 0, 0).toInt(), link.section('=', 1)));
+        const serial::PortMap map = serial::assignPortNumbers(folder.path(), system);
+        QStringList got;
+        for (auto it = map.begin(); it != map.end(); ++it) {
+            QString path = it.value();
+            if (QFileInfo(path).dir() == QDir(folder.path()))
+                path = "@" + QFileInfo(path).fileName();
+            got << QStringLiteral("%1=%2").arg(it.key()).arg(path);
+        }
+        QCOMPARE(got, expected);
+    }
+
+    void availability()
+    {
+        PortFolder folder;
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QVERIFY(folder.link(1, pty.slavePath()));
+        const QString link = QDir(folder.path()).filePath("COM1");
+
+        QVERIFY(serial::isDeviceAvailable(link));
+        QVERIFY(serial::isDeviceAvailable(pty.slavePath()));
+        QVERIFY(!serial::isDeviceAvailable("/dev/duve-no-such-device"));
+        QVERIFY(!serial::isDeviceAvailable(QDir(folder.path()).filePath("COM8"))); // no link at all
+        QVERIFY(!serial::isDeviceAvailable("/dev/null"));                          // not a terminal
+
+        {
+            Holder other("flock", pty.slavePath());
+            QVERIFY(other.held);
+            QVERIFY(!serial::isDeviceAvailable(link));
+        }
+        QVERIFY(serial::isDeviceAvailable(link));
+        {
+            // Qt's lock is named after the device, so the link must resolve.
+            Holder other("qt", pty.slavePath());
+            QVERIFY(other.held);
+            QVERIFY(!serial::heldQtLockFile(pty.slavePath()).isEmpty());
+            QVERIFY(!serial::isDeviceAvailable(link));
+        }
+        QVERIFY(serial::isDeviceAvailable(link));
+        {
+            QSerialPort mine(pty.slavePath());
+            QVERIFY(mine.open(QIODevice::ReadWrite));
+            QVERIFY(!serial::isDeviceAvailable(link));
+        }
+        QVERIFY(serial::isDeviceAvailable(link));
+    }
+
+    void testingLeavesLineSettingsAlone()
+    {
+        PtyPair pty;
+        termios before{};
+        QVERIFY(tcgetattr(pty.master(), &before) == 0);
+        cfsetispeed(&before, B1200);
+        cfsetospeed(&before, B1200);
+        before.c_cflag |= PARENB | CSTOPB;
+        QVERIFY(tcsetattr(pty.master(), TCSANOW, &before) == 0);
+        QVERIFY(tcgetattr(pty.master(), &before) == 0);
+
+        QVERIFY(serial::isDeviceAvailable(pty.slavePath()));
+
+        termios after{};
+        QVERIFY(tcgetattr(pty.master(), &after) == 0);
+        QCOMPARE(cfgetospeed(&after), cfgetospeed(&before));
+        QCOMPARE(after.c_cflag, before.c_cflag);
+        QCOMPARE(after.c_iflag, before.c_iflag);
+        QCOMPARE(after.c_lflag, before.c_lflag);
+    }
+
+    void editingThePortListRescans()
+    {
+        PortFolder folder;
+        PtyPair com4;
+        QVERIFY(folder.link(4, com4.slavePath()));
+        Form1 form([] { return QStringList(); });
+        form.Form_Load();
+        QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 4"}));
+
+        PtyPair com6;
+        QVERIFY(folder.link(6, com6.slavePath()));
+        QTest::keyClicks(form.Combo9->lineEdit(), "x");
+        QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 4", "COM 6"}));
+        QCOMPARE(form.Combo9->itemData(1).toInt(), 6);
+        QCOMPARE(form.Combo9->currentIndex(), -1);
+        QCOMPARE(form.Combo9->currentText(), QString());
+
+        // A port this program holds is left out of the rescan.
+        QSerialPort mine(com4.slavePath());
+        QVERIFY(mine.open(QIODevice::ReadWrite));
+        QTest::keyClicks(form.Combo9->lineEdit(), "COM");
+        QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 6"}));
+        QCOMPARE(form.Combo9->currentIndex(), -1);
+        QCOMPARE(form.Combo9->currentText(), QString());
+    }
+
+    void choosingAPortDoesNotRescan()
+    {
+        PortFolder folder;
+        PtyPair com1, com2;
+        QVERIFY(folder.link(1, com1.slavePath()));
+        QVERIFY(folder.link(2, com2.slavePath()));
+        Form1 form([] { return QStringList(); });
+        form.Form_Load();
+        QFile::remove(QDir(folder.path()).filePath("COM1"));
+        form.Combo9->setCurrentIndex(1);
+        QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 1", "COM 2"}));
+        QCOMPARE(form.Combo9->currentText(), QStringLiteral("COM 2"));
+    }
+};
+
+QTEST_MAIN(TestSerial)
+#include "tst_serial.moc"
