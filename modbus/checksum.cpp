@@ -1,5 +1,7 @@
 #include "modbus/checksum.h"
 
+#include <utility>
+
 namespace modbus {
 
 static quint16 tableEntry(int i)
@@ -59,16 +61,32 @@ static QString hex2(int value)
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-QString crcText(QStringView hexText, const CrcTable &hi, const CrcTable &lo)
+// The table walk of the Modbus serial-line rules: a ends as the CRC's low byte.
+template <typename Bytes>
+static std::pair<quint8, quint8> crcWalk(const Bytes &bytes, const CrcTable &hi, const CrcTable &lo)
 {
     quint8 a = 0xFF;
     quint8 b = 0xFF;
-    for (quint8 v : pairValues(hexText)) {
-        const quint8 index = v ^ a;
+    for (auto v : bytes) {
+        const quint8 index = static_cast<quint8>(v) ^ a;
         a = hi[index] ^ b;
         b = lo[index];
     }
+    return {a, b};
+}
+
+QString crcText(QStringView hexText, const CrcTable &hi, const CrcTable &lo)
+{
+    const auto [a, b] = crcWalk(pairValues(hexText), hi, lo);
     return hex2(a) + hex2(b);
+}
+
+quint16 crc16(QByteArrayView bytes)
+{
+    static const CrcTable hi = crcHiTable();
+    static const CrcTable lo = crcLoTable();
+    const auto [a, b] = crcWalk(bytes, hi, lo);
+    return static_cast<quint16>(b << 8 | a);
 }
 
 QString lrcText(QStringView hexText)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -24,6 +25,9 @@ QList<quint8> pairValues(QStringView hexText);
 
 // CRC-16 in transmission order, four upper-case digits (low byte first).
 QString crcText(QStringView hexText, const CrcTable &hi, const CrcTable &lo);
+
+// CRC-16 of bytes as a number; the low byte goes on the line first.
+quint16 crc16(QByteArrayView bytes);
 
 // LRC of Modbus ASCII, two upper-case digits.
 QString lrcText(QStringView hexText);

@@ -107,6 +107,7 @@ private Q_SLOTS:
             if (round % 2)
                 text = text.toUpper();
             QCOMPARE(modbus::crcText(text, hi, lo), crcOnLine(bitwiseCrc(bytes)));
+            QCOMPARE(modbus::crc16(bytes), bitwiseCrc(bytes));
             QCOMPARE(modbus::lrcText(text),
                      QStringLiteral("%1").arg(twosComplementLrc(bytes), 2, 16, QLatin1Char('0')).toUpper());
         }
