@@ -151,6 +151,7 @@ void Form1::buildControls()
     Label24->setBuddy(Text23);
     Text5->setAccessibleName("Log line");
     Text1->setReadOnly(true);
+    Text1->setUndoRedoEnabled(false); // an undo history would double the log's memory
     Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

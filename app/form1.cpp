@@ -4,6 +4,9 @@
 #include <QFont>
 #include <QIcon>
 #include <QLineEdit>
+#include <QPushButton>
+
+#include "serial/mscomm.h"
 
 Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     : QWidget(parent), systemPorts(std::move(systemPorts))
@@ -24,6 +27,12 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     setAutoFillBackground(true);
 
     buildControls();
+    MSComm1 = new MSComm([this](int n) { return comPortDevice(n); }, this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
 
     connect(Combo9->lineEdit(), &QLineEdit::textEdited, this, &Form1::Combo9_Change);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(MSComm1, &MSComm::PortLost, this, &Form1::portLost);
+    connect(MSComm1, &MSComm::WriteFailed, this, &Form1::logMessage);
 }

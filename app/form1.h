@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QStringList>
 #include <QWidget>
 
@@ -8,6 +9,7 @@
 
 #include "serial/portnames.h"
 
+class MSComm;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -44,9 +46,25 @@ public:
     // The device behind "COM n" as found by the last scan (empty if none).
     QString comPortDevice(int portNum) const { return ports.value(portNum); }
 
+    // Connecting and disconnecting.
+    void Command1_Click();
+
+    // Sending a request and the traffic log.
+    void GetTimeText();
+    void SendFrame();
+    void Command4_Click();
+
+    // Where GetTimeText reads the local time; tests set their own clock.
+    std::function<QDateTime()> Clock = &QDateTime::currentDateTime;
+
     // Window-level values.
     std::array<quint8, 256> CrcHiTable{};
     std::array<quint8, 256> CrcLoTable{};
+    QString TimeText;
+    QString FrameText;
+    QString CrcText;
+    std::array<quint8, 8> FrameBytes{};
+    qint16 PendingRequest = 0;
 
     // Controls placed on the window.
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6;
@@ -55,6 +73,7 @@ public:
     QLineEdit *Text5, *Text10, *Text23;
     QPlainTextEdit *Text1;
     QTimer *Timer1;
+    MSComm *MSComm1;
 
     // "COM"
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label7;
@@ -84,9 +103,15 @@ public:
     QLineEdit *Text7, *Text9, *Text11, *Text12, *Text13;
     QPushButton *Command2, *Command3;
 
+    // Puts a line (ending in CR LF) on top of the traffic log.
+    void prependLog(const QString &line);
+    // Puts TimeText and a message on top of the log: refusals and failures.
+    void logMessage(const QString &message);
+
 private:
     void buildControls();
     void scanPorts();
+    void portLost(const QString &reason);
 
     SystemPortSource systemPorts;
     serial::PortMap ports;

@@ -28,7 +28,7 @@ CrcTable crcLoTable()
     return table;
 }
 
-static int hexDigit(QChar c)
+int hexDigit(QChar c)
 {
     const char16_t u = c.unicode();
     if (u >= '0' && u <= '9')

@@ -18,6 +18,9 @@ using CrcTable = std::array<quint8, 256>;
 CrcTable crcHiTable();
 CrcTable crcLoTable();
 
+// The value of a hexadecimal digit (either case), or -1.
+int hexDigit(QChar c);
+
 // Reads the text two characters at a time (a final odd character alone) as
 // hexadecimal numbers; a pair stops at its first non-hex character and one
 // that starts with such a character reads as 0.

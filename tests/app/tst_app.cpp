@@ -1,6 +1,7 @@
 #include "app/form1.h"
 #include "modbus/checksum.h"
 #include "tests/support/pty.h"
+#include "tests/support/testmain.h"
 
 #include <QComboBox>
 #include <QFontInfo>
@@ -349,5 +350,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestApp)
+DUVE_TEST(TestApp)
 #include "tst_app.moc"

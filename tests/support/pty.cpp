@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,6 +30,12 @@ PtyPair::~PtyPair()
     closeMaster();
     if (slaveFd >= 0)
         ::close(slaveFd);
+}
+
+int PtyPair::unread() const
+{
+    int count = 0;
+    return ::ioctl(slaveFd, FIONREAD, &count) == 0 ? count : -1;
 }
 
 void PtyPair::closeMaster()

@@ -18,6 +18,10 @@ public:
     bool isValid() const { return masterFd >= 0; }
     QString slavePath() const { return path; }
     int master() const { return masterFd; }
+    // The pair's own slave handle: the line settings the tool set are read here.
+    int slave() const { return slaveFd; }
+    // Bytes written by the test that the tool has not read yet.
+    int unread() const;
 
     // Closes the master side: the tool's end then reads as a lost line.
     void closeMaster();

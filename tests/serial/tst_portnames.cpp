@@ -1,6 +1,8 @@
 #include "app/form1.h"
 #include "serial/portnames.h"
+#include "tests/support/holder.h"
 #include "tests/support/pty.h"
+#include "tests/support/testmain.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -22,29 +24,9 @@ QStringList itemTexts(QComboBox *c)
     return texts;
 }
 
-// Another process holding a device, until it goes.
-class Holder
-{
-public:
-    Holder(const char *how, const QString &device)
-    {
-        process.start(HOLDPORT, {QString::fromLatin1(how), device});
-        held = process.waitForReadyRead(10000) && process.readAll().startsWith("held");
-    }
-    ~Holder()
-    {
-        process.closeWriteChannel();
-        process.waitForFinished(10000);
-    }
-    bool held = false;
-
-private:
-    QProcess process;
-};
-
 } // namespace
 
-class TestSerial : public QObject
+class TestPortNames : public QObject
 {
     Q_OBJECT
 
@@ -196,5 +178,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestSerial)
-#include "tst_serial.moc"
+DUVE_TEST(TestPortNames)
+#include "tst_portnames.moc"

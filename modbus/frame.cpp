@@ -1,0 +1,41 @@
+#include "modbus/frame.h"
+
+#include "modbus/checksum.h"
+
+namespace modbus {
+
+quint8 hexByte(QStringView text)
+{
+    uint value = 0;
+    for (QChar c : text) {
+        const int digit = hexDigit(c);
+        if (digit < 0)
+            break;
+        value = (value << 4 | static_cast<uint>(digit)) & 0xFF;
+    }
+    return static_cast<quint8>(value);
+}
+
+Frame frameBytes(QStringView deviceId, quint8 function, QStringView reg, QStringView data,
+                 QStringView crc)
+{
+    const auto high = [](QStringView field) { return hexByte(field.mid(0, 2)); };
+    const auto low = [](QStringView field) { return hexByte(field.size() > 2 ? field.mid(2, 2) : QStringView()); };
+    return {hexByte(deviceId), function, high(reg), low(reg), high(data), low(data), high(crc), low(crc)};
+}
+
+QString timeText(const QDateTime &time)
+{
+    return QString::number(time.date().year()) + time.toString(QStringLiteral("/MM/dd HH:mm:ss"));
+}
+
+QString logLine(const QString &time, QStringView word, QByteArrayView bytes)
+{
+    QString line = time + u' ' + word.toString() + u' ';
+    line.reserve(line.size() + bytes.size() * 3 + 2);
+    for (char b : bytes)
+        line += QStringLiteral(" %1").arg(static_cast<quint8>(b), 2, 16, QLatin1Char('0')).toUpper();
+    return line + QStringLiteral("\r\n");
+}
+
+} // namespace modbus

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+
+// Building a request from the window's hex text fields, and the log's text.
+namespace modbus {
+
+using Frame = std::array<quint8, 8>;
+
+// The byte a hex text gives: its leading hexadecimal digits read as a number
+// (no digit at all gives 0), kept to its low byte. Device IDs are checked
+// before they get here, so every text that reaches it fits.
+quint8 hexByte(QStringView text);
+
+// The eight request bytes: the device ID read whole; the register, the data
+// and the check text as four-digit fields, characters 1-2 the first byte and
+// 3-4 the second.
+Frame frameBytes(QStringView deviceId, quint8 function, QStringView reg, QStringView data,
+                 QStringView crc);
+
+// "2024/03/02 07:04:09": year unpadded, the rest two digits each.
+QString timeText(const QDateTime &time);
+
+// time, " send " or " receive ", then " XX" for each byte, then CR LF.
+QString logLine(const QString &time, QStringView word, QByteArrayView bytes);
+
+} // namespace modbus

@@ -1,0 +1,52 @@
+// Sending a request, the traffic log and its timestamps.
+#include "app/form1.h"
+#include "modbus/frame.h"
+#include "serial/mscomm.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+void Form1::GetTimeText()
+{
+    TimeText = modbus::timeText(Clock());
+}
+
+// Each line becomes a block of its own at the top; the log can hold many
+// thousands of lines, so it is never rewritten as a whole. Each block is
+// made before its text goes in: text put into the old first line would make
+// it the widest line and then narrow it again, and the editor answers a
+// narrowed widest line by measuring every line of the log.
+void Form1::prependLog(const QString &line)
+{
+    const QStringList parts = line.split(QStringLiteral("\r\n"));
+    QTextCursor cursor(Text1->document());
+    cursor.insertText(parts.last());
+    for (qsizetype i = parts.size() - 2; i >= 0; --i) {
+        cursor.movePosition(QTextCursor::Start);
+        cursor.insertBlock();
+        cursor.movePosition(QTextCursor::Start);
+        cursor.insertText(parts[i]);
+    }
+}
+
+void Form1::logMessage(const QString &message)
+{
+    GetTimeText();
+    prependLog(TimeText + u' ' + message + QStringLiteral("\r\n"));
+}
+
+void Form1::SendFrame()
+{
+    GetTimeText();
+    const QByteArray bytes(reinterpret_cast<const char *>(FrameBytes.data()), FrameBytes.size());
+    Text5->setText(modbus::logLine(TimeText, u"send", bytes));
+    prependLog(Text5->text());
+    if (!MSComm1->Output(bytes))
+        logMessage(MSComm1->errorString());
+}
+
+void Form1::Command4_Click()
+{
+    Text1->setPlainText(QString());
+}

@@ -1,0 +1,49 @@
+// Connecting and disconnecting the port.
+#include "app/form1.h"
+#include "serial/mscomm.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+void Form1::Command1_Click()
+{
+    // The settings are written in both directions; a text the control
+    // refuses stops a connect but never a disconnect.
+    const QString settings = Combo2->currentText() + ',' + Combo4->currentText() + ','
+                             + Combo3->currentText() + ',' + Combo5->currentText();
+    const bool settingsTaken = MSComm1->setSettings(settings);
+
+    if (!MSComm1->PortOpen()) {
+        if (!settingsTaken)
+            return logMessage(MSComm1->errorString() + QStringLiteral("; not connected"));
+        const int index = Combo9->currentIndex();
+        if (index < 0)
+            return logMessage(QStringLiteral("Port: no port is selected; choose one from the list"));
+        MSComm1->setCommPort(static_cast<qint16>(Combo9->itemData(index).toInt()));
+        Command1->setText(QStringLiteral("Disconnect"));
+        if (!MSComm1->setPortOpen(true)) {
+            Command1->setText(QStringLiteral("Connect"));
+            return logMessage(MSComm1->errorString());
+        }
+        GetTimeText();
+        Text1->setPlainText(TimeText + QStringLiteral(" Connected"));
+    } else {
+        Command1->setText(QStringLiteral("Connect"));
+        MSComm1->setPortOpen(false);
+        Timer1->stop();
+        Command7->setText(QStringLiteral("Autoscan"));
+        GetTimeText();
+        Text1->setPlainText(TimeText + QStringLiteral(" Disconnect"));
+    }
+}
+
+// The control has closed the port already; bring the window in line with it.
+void Form1::portLost(const QString &reason)
+{
+    Timer1->stop();
+    Command7->setText(QStringLiteral("Autoscan"));
+    Command1->setText(QStringLiteral("Connect"));
+    logMessage(reason);
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "serial/settings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <functional>
+
+// The serial control of the window: one port, opened by number with a line
+// settings text, raising OnComm on the event thread when bytes arrive.
+class MSComm : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Event code of CommEvent for "data received".
+    static constexpr qint16 comEvReceive = 2;
+
+    // Gives the device path behind a port number (empty if none).
+    using PortResolver = std::function<QString(int)>;
+
+    explicit MSComm(PortResolver resolver, QObject *parent = nullptr);
+
+    qint16 CommPort() const { return commPort; }
+    void setCommPort(qint16 port) { commPort = port; }
+
+    // A refused text leaves the previous settings in force; errorString says why.
+    QString Settings() const { return settingsText; }
+    bool setSettings(const QString &text);
+
+    bool PortOpen() const { return port.isOpen(); }
+    // False when the port could not be opened; errorString says why.
+    bool setPortOpen(bool open);
+
+    // False when the write failed; errorString says why.
+    bool Output(const QByteArray &bytes);
+    bool Output(const QString &text);
+
+    qint16 CommEvent() const { return commEvent; }
+    qint16 InBufferCount() const;
+    QByteArray Input();
+
+    QString errorString() const { return error; }
+    // "COM n (device)", for messages.
+    QString portName() const;
+
+Q_SIGNALS:
+    void OnComm();
+    // The device went away while open (adapter unplugged, peer closed): the
+    // port has been closed already.
+    void PortLost(const QString &reason);
+    // Bytes handed to Output could not be written.
+    void WriteFailed(const QString &reason);
+
+private:
+    bool open();
+    bool fail(const QString &why);
+    void onError(QSerialPort::SerialPortError code);
+
+    PortResolver resolver;
+    QSerialPort port;
+    qint16 commPort = 1;
+    QString settingsText = QStringLiteral("9600,n,8,1");
+    serial::LineSettings settings;
+    QString device;
+    qint16 commEvent = 0;
+    bool writing = false;
+    QString error;
+};

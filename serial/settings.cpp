@@ -1,0 +1,52 @@
+#include "serial/settings.h"
+
+#include <QList>
+
+#include <algorithm>
+
+namespace serial {
+
+static std::optional<LineSettings> refuse(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return std::nullopt;
+}
+
+std::optional<LineSettings> parseSettings(QStringView text, QString *error)
+{
+    static const int rates[] = {110,   300,   600,   1200,  2400,  4800,   9600,   14400,
+                                19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
+    const QList<QStringView> fields = text.split(u',');
+    if (fields.size() != 4)
+        return refuse(error, QStringLiteral("Line settings \"%1\" must be baud rate, parity, length and "
+                                            "stop bits joined by commas")
+                                 .arg(text));
+    LineSettings s;
+    bool ok = false;
+    s.baud = fields[0].toInt(&ok);
+    if (!ok || std::find(std::begin(rates), std::end(rates), s.baud) == std::end(rates))
+        return refuse(error, QStringLiteral("Baudrate \"%1\" is not a standard rate (110 to 256000)")
+                                 .arg(fields[0]));
+
+    const QString parity = fields[1].toString().toLower();
+    if (parity.size() != 1 || !QStringLiteral("neoms").contains(parity))
+        return refuse(error, QStringLiteral("Parity \"%1\" must be n, e, o, m or s").arg(fields[1]));
+    s.parity = parity.at(0).toLatin1();
+
+    s.dataBits = fields[2].toInt(&ok);
+    if (!ok || s.dataBits < 4 || s.dataBits > 8)
+        return refuse(error, QStringLiteral("Length \"%1\" must be 4 to 8 data bits").arg(fields[2]));
+
+    if (fields[3] == u"1")
+        s.stopHalves = 2;
+    else if (fields[3] == u"1.5")
+        s.stopHalves = 3;
+    else if (fields[3] == u"2")
+        s.stopHalves = 4;
+    else
+        return refuse(error, QStringLiteral("Stop \"%1\" must be 1, 1.5 or 2 stop bits").arg(fields[3]));
+    return s;
+}
+
+} // namespace serial

@@ -1,0 +1,153 @@
+#include "modbus/frame.h"
+#include "serial/mscomm.h"
+#include "tests/support/rig.h"
+#include "tests/support/testmain.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+namespace {
+
+const QDateTime morning(QDate(2024, 3, 2), QTime(7, 4, 9));
+
+} // namespace
+
+class TestTraffic : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void timeText_data()
+    {
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("morning") << morning << "2024/03/02 07:04:09";
+        QTest::newRow("single digits") << QDateTime(QDate(2025, 1, 5), QTime(0, 0, 0)) << "2025/01/05 00:00:00";
+        QTest::newRow("last second of a year") << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59))
+                                               << "2026/12/31 23:59:59";
+        QTest::newRow("year not padded") << QDateTime(QDate(999, 10, 11), QTime(12, 30, 45)) << "999/10/11 12:30:45";
+    }
+
+    void timeText()
+    {
+        QFETCH(QDateTime, time);
+        QFETCH(QString, text);
+        QCOMPARE(modbus::timeText(time), text);
+
+        Form1 form(noSystemPorts);
+        form.Clock = [time] { return time; };
+        form.GetTimeText();
+        QCOMPARE(form.TimeText, text);
+    }
+
+    void logLine_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("V1 read") << "send" << QByteArray::fromHex("010300040001C5CB")
+                                 << "2024/03/02 07:04:09 send  01 03 00 04 00 01 C5 CB\r\n";
+        QTest::newRow("small bytes padded, letters upper case")
+            << "send" << QByteArray::fromHex("050bc8000a0f10ff") << "2024/03/02 07:04:09 send  05 0B C8 00 0A 0F 10 FF\r\n";
+        QTest::newRow("receive") << "receive" << QByteArray::fromHex("01030205DCBA8D")
+                                 << "2024/03/02 07:04:09 receive  01 03 02 05 DC BA 8D\r\n";
+    }
+
+    void logLine()
+    {
+        QFETCH(QString, word);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, line);
+        QCOMPARE(modbus::logLine(modbus::timeText(morning), word, bytes), line);
+    }
+
+    // The rule every sender uses to turn its hex fields into request bytes.
+    void frameBytes_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("reg");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QString>("crc");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("V1 read") << "01" << "0004" << "0001" << "C5CB" << QByteArray::fromHex("010300040001C5CB");
+        QTest::newRow("lower case, one digit") << "a" << "00ff" << "1a2b" << "0c0d" << QByteArray::fromHex("0A0300FF1A2B0C0D");
+        QTest::newRow("no digits give 0") << "" << "zz" << "" << "x1" << QByteArray::fromHex("0003000000000000");
+        QTest::newRow("reading stops at a non-digit")
+            << "1g" << "1g2h" << "0 12" << "C5CB" << QByteArray::fromHex("0103010200 12C5CB");
+        QTest::newRow("short fields") << "F7" << "04" << "1" << "C" << QByteArray::fromHex("F70304000100 0C00");
+    }
+
+    void frameBytes()
+    {
+        QFETCH(QString, id);
+        QFETCH(QString, reg);
+        QFETCH(QString, data);
+        QFETCH(QString, crc);
+        QFETCH(QByteArray, bytes);
+        const modbus::Frame frame = modbus::frameBytes(id, 3, reg, data, crc);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(frame.data()), 8).toHex(' '), bytes.toHex(' '));
+    }
+
+    void sendFrameLogsThenWrites()
+    {
+        Rig rig;
+        rig.form.Clock = [] { return morning; };
+        QVERIFY(rig.connect());
+        rig.form.FrameBytes = {0x01, 0x03, 0x00, 0x04, 0x00, 0x01, 0xC5, 0xCB};
+        rig.form.SendFrame();
+        const QString first = "2024/03/02 07:04:09 send  01 03 00 04 00 01 C5 CB";
+        QCOMPARE(rig.form.Text5->text(), first + "\r\n");
+        QCOMPARE(logLines(rig.form).first(), first);
+        QVERIFY(rig.peer.waitForFrames(1));
+        QCOMPARE(rig.peer.received(), QByteArray::fromHex("010300040001C5CB"));
+
+        // The second line goes on top; the connect line stays at the bottom.
+        rig.form.Clock = [] { return morning.addSecs(1); };
+        rig.form.FrameBytes = {0x01, 0x03, 0x00, 0x08, 0x00, 0x01, 0x05, 0xC8};
+        rig.form.SendFrame();
+        QVERIFY(rig.peer.waitForFrames(2));
+        const QStringList lines = logLines(rig.form);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], "2024/03/02 07:04:10 send  01 03 00 08 00 01 05 C8");
+        QCOMPARE(lines[1], first);
+        QCOMPARE(lines[2], "2024/03/02 07:04:09 Connected");
+        QVERIFY2(rig.peer.badFrames().isEmpty(), qPrintable(rig.peer.badFrames().join(", ")));
+    }
+
+    void failedWriteIsLogged()
+    {
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.peer.hangUp();
+        rig.form.FrameBytes = {0x01, 0x03, 0x00, 0x04, 0x00, 0x01, 0xC5, 0xCB};
+        rig.form.SendFrame();
+        // The failed write and the loss behind it are both logged, above the send line.
+        QTRY_VERIFY(!rig.form.MSComm1->PortOpen());
+        const QStringList lines = logLines(rig.form);
+        QCOMPARE(lines.size(), 4);
+        const QString failures = lines[0] + lines[1];
+        QVERIFY2(failures.contains("writing to COM 1 (" + rig.pty.slavePath() + ") failed") && failures.contains("was lost"),
+                 qPrintable(lines.join(" | ")));
+        QVERIFY(lines[2].contains(" send  01 03 00 04"));
+    }
+
+    void clear()
+    {
+        Form1 form(noSystemPorts);
+        form.Command4_Click();
+        QCOMPARE(form.Text1->toPlainText(), QString());
+
+        form.Text5->setText("staged");
+        form.TimeText = "kept";
+        form.prependLog("a line\r\n");
+        form.Command4_Click();
+        QCOMPARE(form.Text1->toPlainText(), QString());
+        QCOMPARE(form.Text5->text(), "staged");
+        QCOMPARE(form.TimeText, "kept");
+        QVERIFY(!form.MSComm1->PortOpen());
+    }
+};
+
+DUVE_TEST(TestTraffic)
+#include "tst_traffic.moc"

@@ -1,0 +1,227 @@
+#include "serial/mscomm.h"
+#include "serial/settings.h"
+#include "tests/support/holder.h"
+#include "tests/support/rig.h"
+#include "tests/support/testmain.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+bool isStatusLine(const QString &line, const char *word)
+{
+    static const QRegularExpression stamp(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "));
+    return stamp.match(line).hasMatch() && line.endsWith(QLatin1String(word))
+           && line.size() == 19 + qsizetype(qstrlen(word));
+}
+
+// User and system CPU time this process has used, in milliseconds.
+qint64 cpuMs()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+} // namespace
+
+class TestConnect : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void settingsText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refusal"); // empty: accepted
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QString>("parity");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("stopHalves");
+        QTest::newRow("defaults") << "38400,n,8,1" << "" << 38400 << "n" << 8 << 2;
+        QTest::newRow("even, 7, 2") << "9600,E,7,2" << "" << 9600 << "e" << 7 << 4;
+        QTest::newRow("lowest rate, 1.5 stop") << "110,o,4,1.5" << "" << 110 << "o" << 4 << 3;
+        QTest::newRow("highest rate, mark") << "256000,M,5,1" << "" << 256000 << "m" << 5 << 2;
+        QTest::newRow("14400, space") << "14400,s,6,1" << "" << 14400 << "s" << 6 << 2;
+        QTest::newRow("empty") << "" << "Line settings" << 0 << "" << 0 << 0;
+        QTest::newRow("three fields") << "38400,n,8" << "Line settings" << 0 << "" << 0 << 0;
+        QTest::newRow("five fields") << "38400,n,8,1," << "Line settings" << 0 << "" << 0 << 0;
+        QTest::newRow("odd rate") << "12345,n,8,1" << "Baudrate \"12345\"" << 0 << "" << 0 << 0;
+        QTest::newRow("rate not a number") << "fast,n,8,1" << "Baudrate \"fast\"" << 0 << "" << 0 << 0;
+        QTest::newRow("rate too high") << "512000,n,8,1" << "Baudrate" << 0 << "" << 0 << 0;
+        QTest::newRow("parity letter") << "38400,x,8,1" << "Parity \"x\"" << 0 << "" << 0 << 0;
+        QTest::newRow("parity word") << "38400,none,8,1" << "Parity" << 0 << "" << 0 << 0;
+        QTest::newRow("3 data bits") << "38400,n,3,1" << "Length \"3\"" << 0 << "" << 0 << 0;
+        QTest::newRow("9 data bits") << "38400,n,9,1" << "Length" << 0 << "" << 0 << 0;
+        QTest::newRow("3 stop bits") << "38400,n,8,3" << "Stop \"3\"" << 0 << "" << 0 << 0;
+        QTest::newRow("no stop bits") << "38400,n,8," << "Stop" << 0 << "" << 0 << 0;
+    }
+
+    void settingsText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, refusal);
+        QString error;
+        const auto parsed = serial::parseSettings(text, &error);
+        if (!refusal.isEmpty()) {
+            QVERIFY(!parsed);
+            QVERIFY2(error.startsWith(refusal), qPrintable(error));
+            return;
+        }
+        QVERIFY2(parsed, qPrintable(error));
+        QTEST(parsed->baud, "baud");
+        QTEST(QString(QChar::fromLatin1(parsed->parity)), "parity");
+        QTEST(parsed->dataBits, "dataBits");
+        QTEST(parsed->stopHalves, "stopHalves");
+    }
+
+    void connectWithDefaults()
+    {
+        PortFolder folder;
+        PtyPair com2, com5;
+        Peer peer(com2);
+        QVERIFY(folder.link(5, com5.slavePath()));
+        QVERIFY(folder.link(2, com2.slavePath()));
+        Form1 form(noSystemPorts);
+        form.Form_Load();
+
+        form.Command1->click();
+        QVERIFY(form.MSComm1->PortOpen());
+        QCOMPARE(form.MSComm1->CommPort(), 2);
+        QCOMPARE(form.MSComm1->Settings(), "38400,n,8,1");
+        QCOMPARE(form.Command1->text(), "Disconnect");
+        const QStringList lines = logLines(form);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(isStatusLine(lines[0], " Connected"), qPrintable(lines[0]));
+        const auto line = peer.line();
+        QVERIFY(line);
+        QCOMPARE(line->baud, 38400);
+        QCOMPARE(line->dataBits, 8);
+        QCOMPARE(line->stopBits, 1);
+        QVERIFY(peer.received().isEmpty()); // connecting sends nothing
+    }
+
+    void disconnect()
+    {
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.form.Timer1->start();
+        rig.form.Command7->setText("Stop");
+        rig.form.Command1->click();
+        QVERIFY(!rig.form.MSComm1->PortOpen());
+        QCOMPARE(rig.form.Command1->text(), "Connect");
+        QCOMPARE(rig.form.Command7->text(), "Autoscan");
+        QVERIFY(!rig.form.Timer1->isActive());
+        const QStringList lines = logLines(rig.form);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(isStatusLine(lines[0], " Disconnect"), qPrintable(lines[0]));
+
+        // The stop bits the operator picks reach the line on the next connect.
+        rig.form.Combo5->setCurrentIndex(rig.form.Combo5->findText("2"));
+        QVERIFY(rig.connect());
+        QCOMPARE(rig.peer.line()->stopBits, 2);
+    }
+
+    void failedConnect_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no port selected") << "none" << "Port: no port is selected";
+        QTest::newRow("baud rate refused") << "baud" << "Baudrate \"12345\" is not a standard rate";
+        QTest::newRow("parity refused") << "parity" << "Parity \"q\"";
+        QTest::newRow("port gone") << "gone" << "COM 1 (";
+        QTest::newRow("in use, Qt lock") << "qt" << "is in use by another program";
+        QTest::newRow("in use, flock") << "flock" << "is in use by another program";
+        QTest::newRow("permission denied") << "permission" << "permission denied; add your user to the group";
+    }
+
+    void failedConnect()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QString, reason);
+        if (failure == "permission" && ::geteuid() == 0)
+            QSKIP("root opens any device");
+
+        Rig rig;
+        std::unique_ptr<Holder> holder;
+        if (failure == "none")
+            rig.form.Combo9->setCurrentIndex(-1);
+        else if (failure == "baud")
+            rig.form.Combo2->setEditText("12345");
+        else if (failure == "parity")
+            rig.form.Combo4->setEditText("q");
+        else if (failure == "gone")
+            QVERIFY(QFile::remove(rig.folder.path() + "/COM1") && rig.folder.link(1, "/dev/duve-gone"));
+        else if (failure == "permission")
+            QVERIFY(QFile::setPermissions(rig.pty.slavePath(), QFileDevice::Permissions()));
+        else {
+            holder = std::make_unique<Holder>(failure.toLatin1().constData(), rig.pty.slavePath());
+            QVERIFY(holder->held);
+        }
+
+        rig.form.Command1->click();
+        QVERIFY(!rig.form.MSComm1->PortOpen());
+        QCOMPARE(rig.form.Command1->text(), "Connect");
+        const QStringList lines = logLines(rig.form);
+        QCOMPARE(lines.size(), 2); // one line and the end of its block
+        QVERIFY2(lines[0].contains(reason), qPrintable(lines[0]));
+        if (failure == "gone")
+            QVERIFY2(lines[0].contains("does not exist"), qPrintable(lines[0]));
+        if (failure == "permission")
+            QVERIFY2(lines[0].contains("sudo adduser $USER"), qPrintable(lines[0]));
+    }
+
+    void refusedSettingsStillDisconnect()
+    {
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.form.Combo2->setEditText("fast");
+        rig.form.Command1->click();
+        QVERIFY(!rig.form.MSComm1->PortOpen());
+        QCOMPARE(rig.form.Command1->text(), "Connect");
+        QVERIFY(isStatusLine(logLines(rig.form).first(), " Disconnect"));
+    }
+
+    void portLostWhileConnected()
+    {
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.form.Timer1->start();
+        rig.form.Command7->setText("Stop");
+        rig.peer.hangUp();
+        QTRY_COMPARE(rig.form.Command1->text(), "Connect");
+        QVERIFY(!rig.form.MSComm1->PortOpen());
+        QVERIFY(!rig.form.Timer1->isActive());
+        QCOMPARE(rig.form.Command7->text(), "Autoscan");
+        const QStringList lines = logLines(rig.form);
+        QVERIFY2(lines[0].contains("COM 1 (" + rig.pty.slavePath() + ") was lost"), qPrintable(lines[0]));
+
+        // Idle afterwards: a lost line that kept reporting would burn a core.
+        const qint64 before = cpuMs();
+        QTest::qWait(1000);
+        const qint64 used = cpuMs() - before;
+        QVERIFY2(used < 300, qPrintable(QStringLiteral("%1 ms of CPU in 1 s idle").arg(used)));
+        QCOMPARE(logLines(rig.form), lines);
+
+        // And the operator can connect again once the device is back.
+        PtyPair back;
+        QVERIFY(QFile::remove(rig.folder.path() + "/COM1") && rig.folder.link(1, back.slavePath()));
+        QVERIFY(rig.connect());
+    }
+};
+
+DUVE_TEST(TestConnect)
+#include "tst_connect.moc"

@@ -1,0 +1,94 @@
+#include "tests/support/peer.h"
+
+#include "tests/support/pty.h"
+
+#include <QTest>
+
+#include <unistd.h>
+
+quint16 referenceCrc16(const QByteArray &bytes)
+{
+    quint16 crc = 0xFFFF;
+    for (char c : bytes) {
+        crc ^= static_cast<quint8>(c);
+        for (int i = 0; i < 8; ++i)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+Peer::Peer(PtyPair &pty) : pty(pty), notifier(pty.master(), QSocketNotifier::Read)
+{
+    connect(&notifier, &QSocketNotifier::activated, this, &Peer::readMaster);
+}
+
+std::optional<serial::TtyLine> Peer::line() const
+{
+    return serial::readTtyLine(pty.slave());
+}
+
+void Peer::readMaster()
+{
+    char buffer[4096];
+    const ssize_t n = ::read(pty.master(), buffer, sizeof buffer);
+    if (n <= 0)
+        return;
+    bytes.append(buffer, n);
+    pending.append(buffer, n);
+    split();
+}
+
+void Peer::split()
+{
+    for (;;) {
+        qsizetype size = 0;
+        if (pending.startsWith(':')) {
+            const qsizetype end = pending.indexOf("\r\n");
+            if (end < 0)
+                return;
+            size = end + 2;
+        } else if (pending.size() >= 8) {
+            size = 8;
+            const QByteArray frame = pending.first(8);
+            const quint16 crc = referenceCrc16(frame.first(6));
+            if (static_cast<quint8>(frame[6]) != (crc & 0xFF) || static_cast<quint8>(frame[7]) != crc >> 8)
+                bad << QString::fromLatin1(frame.toHex(' ').toUpper());
+        } else {
+            return;
+        }
+        const QByteArray frame = pending.first(size);
+        pending.remove(0, size);
+        complete << frame;
+        Q_EMIT frameReceived(frame);
+        if (responder) {
+            const QByteArray reply = responder(frame);
+            if (!reply.isEmpty())
+                answer(reply);
+        }
+    }
+}
+
+bool Peer::waitForFrames(qsizetype count, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return complete.size() >= count; }, timeoutMs);
+}
+
+void Peer::hangUp()
+{
+    notifier.setEnabled(false);
+    pty.closeMaster();
+}
+
+bool Peer::answer(const QByteArray &reply, int pieces)
+{
+    pieces = qBound(1, pieces, int(qMax<qsizetype>(1, reply.size())));
+    const qsizetype step = (reply.size() + pieces - 1) / pieces;
+    for (qsizetype at = 0; at < reply.size(); at += step) {
+        const QByteArray piece = reply.mid(at, step);
+        if (::write(pty.master(), piece.constData(), piece.size()) != piece.size())
+            return false;
+        if (!QTest::qWaitFor([&] { return pty.unread() == 0; }, 5000))
+            return false;
+    }
+    return true;
+}

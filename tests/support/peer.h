@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+#include "serial/ttyline.h"
+
+class PtyPair;
+
+// CRC-16 of Modbus RTU worked bit by bit, independent of the tool's tables.
+quint16 referenceCrc16(const QByteArray &bytes);
+
+// The device on the far end of a pseudo-terminal: records every byte the
+// tool writes, splits it into frames (8-byte RTU requests, ":"-led ASCII
+// lines) and checks each RTU frame's CRC, and answers whole or in pieces.
+class Peer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Peer(PtyPair &pty);
+
+    QByteArray received() const { return bytes; }
+    QList<QByteArray> frames() const { return complete; }
+    // RTU frames whose check bytes do not fit: a test failure wherever they appear.
+    QStringList badFrames() const { return bad; }
+    // The line settings the tool has set on its end right now.
+    std::optional<serial::TtyLine> line() const;
+
+    // Waits until this many frames in all have arrived.
+    bool waitForFrames(qsizetype count, int timeoutMs = 5000);
+
+    // Writes bytes to the tool; with pieces > 1 each piece waits until the
+    // tool has taken the one before, so every piece is a receive event of its own.
+    bool answer(const QByteArray &reply, int pieces = 1);
+
+    // Closes the far end, as an unplugged adapter would.
+    void hangUp();
+
+    // Called for every complete frame; what it returns is answered at once.
+    std::function<QByteArray(const QByteArray &frame)> responder;
+
+Q_SIGNALS:
+    void frameReceived(const QByteArray &frame);
+
+private:
+    void readMaster();
+    void split();
+
+    PtyPair &pty;
+    QSocketNotifier notifier;
+    QByteArray bytes;
+    QByteArray pending;
+    QList<QByteArray> complete;
+    QStringList bad;
+};
