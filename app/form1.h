@@ -54,6 +54,23 @@ public:
     void SendFrame();
     void Command4_Click();
 
+    // Refuses, with a log line, a device ID that is not two hex digits 01..F7.
+    bool deviceIdAccepted(const QString &id, const QString &field);
+
+    // Reading the channels.
+    void Command11_Click();
+    void Command12_Click();
+    void Command13_Click();
+    void Command14_Click();
+    void Command15_Click();
+    void Command16_Click();
+    void Command17_Click();
+    void Command18_Click();
+    void MSComm1_OnComm();
+    void Command7_Click();
+    void Timer1_Timer();
+    void stopAutoScan();
+
     // Where GetTimeText reads the local time; tests set their own clock.
     std::function<QDateTime()> Clock = &QDateTime::currentDateTime;
 
@@ -65,6 +82,7 @@ public:
     QString CrcText;
     std::array<quint8, 8> FrameBytes{};
     qint16 PendingRequest = 0;
+    QByteArray ReceivedBytes;
 
     // Controls placed on the window.
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6;
@@ -112,6 +130,10 @@ private:
     void buildControls();
     void scanPorts();
     void portLost(const QString &reason);
+    void readChannel(qint16 channel);
+    void composeRead();
+    void logReceived(const QByteArray &bytes);
+    std::array<QLineEdit *, 8> channelBoxes() const;
 
     SystemPortSource systemPorts;
     serial::PortMap ports;

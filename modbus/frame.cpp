@@ -24,6 +24,15 @@ Frame frameBytes(QStringView deviceId, quint8 function, QStringView reg, QString
     return {hexByte(deviceId), function, high(reg), low(reg), high(data), low(data), high(crc), low(crc)};
 }
 
+QString deviceIdProblem(QStringView id, QStringView field)
+{
+    const bool twoDigits = id.size() == 2 && hexDigit(id[0]) >= 0 && hexDigit(id[1]) >= 0;
+    const quint8 value = twoDigits ? hexByte(id) : 0;
+    if (twoDigits && value >= 0x01 && value <= 0xF7)
+        return {};
+    return QStringLiteral("%1 \"%2\" must be two hexadecimal digits from 01 to F7").arg(field, id);
+}
+
 QString timeText(const QDateTime &time)
 {
     return QString::number(time.date().year()) + time.toString(QStringLiteral("/MM/dd HH:mm:ss"));

@@ -23,6 +23,10 @@ quint8 hexByte(QStringView text);
 Frame frameBytes(QStringView deviceId, quint8 function, QStringView reg, QStringView data,
                  QStringView crc);
 
+// Why a device ID text cannot address a module (empty when it can): it must
+// be exactly two hexadecimal digits, 01 to F7. field names the box in the message.
+QString deviceIdProblem(QStringView id, QStringView field);
+
 // "2024/03/02 07:04:09": year unpadded, the rest two digits each.
 QString timeText(const QDateTime &time);
 

@@ -38,12 +38,24 @@ void Form1::logMessage(const QString &message)
 
 void Form1::SendFrame()
 {
+    // Bytes still waiting cannot belong to the answer of this request; log
+    // them now so that its answer starts a block of its own.
+    if (MSComm1->InBufferCount() > 0)
+        logReceived(MSComm1->Input());
     GetTimeText();
     const QByteArray bytes(reinterpret_cast<const char *>(FrameBytes.data()), FrameBytes.size());
     Text5->setText(modbus::logLine(TimeText, u"send", bytes));
     prependLog(Text5->text());
     if (!MSComm1->Output(bytes))
         logMessage(MSComm1->errorString());
+}
+
+bool Form1::deviceIdAccepted(const QString &id, const QString &field)
+{
+    const QString problem = modbus::deviceIdProblem(id, field);
+    if (!problem.isEmpty())
+        logMessage(problem);
+    return problem.isEmpty();
 }
 
 void Form1::Command4_Click()

@@ -32,8 +32,7 @@ void Form1::Command1_Click()
     } else {
         Command1->setText(QStringLiteral("Connect"));
         MSComm1->setPortOpen(false);
-        Timer1->stop();
-        Command7->setText(QStringLiteral("Autoscan"));
+        stopAutoScan();
         GetTimeText();
         Text1->setPlainText(TimeText + QStringLiteral(" Disconnect"));
     }
@@ -42,8 +41,7 @@ void Form1::Command1_Click()
 // The control has closed the port already; bring the window in line with it.
 void Form1::portLost(const QString &reason)
 {
-    Timer1->stop();
-    Command7->setText(QStringLiteral("Autoscan"));
+    stopAutoScan();
     Command1->setText(QStringLiteral("Connect"));
     logMessage(reason);
 }

@@ -140,6 +140,16 @@ QByteArray MSComm::Input()
     return port.readAll();
 }
 
+QByteArray MSComm::Input(qint64 count)
+{
+    return port.read(count);
+}
+
+QByteArray MSComm::Peek()
+{
+    return port.peek(port.bytesAvailable());
+}
+
 void MSComm::onError(QSerialPort::SerialPortError code)
 {
     if (!port.isOpen())

@@ -42,6 +42,10 @@ public:
     qint16 CommEvent() const { return commEvent; }
     qint16 InBufferCount() const;
     QByteArray Input();
+    // The first count waiting bytes, removed; the rest stay waiting.
+    QByteArray Input(qint64 count);
+    // The waiting bytes, left waiting.
+    QByteArray Peek();
 
     QString errorString() const { return error; }
     // "COM n (device)", for messages.

@@ -4,6 +4,7 @@
 
 #include <QTest>
 
+#include <poll.h>
 #include <unistd.h>
 
 quint16 referenceCrc16(const QByteArray &bytes)
@@ -86,6 +87,12 @@ bool Peer::answer(const QByteArray &reply, int pieces)
     for (qsizetype at = 0; at < reply.size(); at += step) {
         const QByteArray piece = reply.mid(at, step);
         if (::write(pty.master(), piece.constData(), piece.size()) != piece.size())
+            return false;
+        // The kernel hands written bytes to the tool's side a moment later;
+        // wait for them there (the tool cannot read them meanwhile), then
+        // let the tool take them.
+        pollfd arrived{pty.slave(), POLLIN, 0};
+        if (::poll(&arrived, 1, 5000) != 1)
             return false;
         if (!QTest::qWaitFor([&] { return pty.unread() == 0; }, 5000))
             return false;
