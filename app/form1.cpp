@@ -32,17 +32,19 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
 
     connect(Combo9->lineEdit(), &QLineEdit::textEdited, this, &Form1::Combo9_Change);
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(MSComm1, &MSComm::OnComm, this, &Form1::MSComm1_OnComm);
-    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    const std::pair<QPushButton *, void (Form1::*)()> reads[] = {
+    const std::pair<QPushButton *, void (Form1::*)()> buttons[] = {
+        {Command1, &Form1::Command1_Click},   {Command2, &Form1::Command2_Click},
+        {Command3, &Form1::Command3_Click},   {Command4, &Form1::Command4_Click},
+        {Command7, &Form1::Command7_Click},
+        {Command5, &Form1::Command5_Click},   {Command8, &Form1::Command8_Click},
+        {Command9, &Form1::Command9_Click},   {Command10, &Form1::Command10_Click},
         {Command11, &Form1::Command11_Click}, {Command12, &Form1::Command12_Click},
         {Command13, &Form1::Command13_Click}, {Command14, &Form1::Command14_Click},
         {Command15, &Form1::Command15_Click}, {Command16, &Form1::Command16_Click},
         {Command17, &Form1::Command17_Click}, {Command18, &Form1::Command18_Click}};
-    for (const auto &[button, handler] : reads)
+    for (const auto &[button, handler] : buttons)
         connect(button, &QPushButton::clicked, this, handler);
     connect(MSComm1, &MSComm::PortLost, this, &Form1::portLost);
     connect(MSComm1, &MSComm::WriteFailed, this, &Form1::logMessage);

@@ -71,6 +71,16 @@ public:
     void Timer1_Timer();
     void stopAutoScan();
 
+    // Configuring the module.
+    void Command5_Click();
+    void Command8_Click();
+    void Command9_Click();
+    void Command10_Click();
+
+    // The command panel.
+    void Command2_Click();
+    void Command3_Click();
+
     // Where GetTimeText reads the local time; tests set their own clock.
     std::function<QDateTime()> Clock = &QDateTime::currentDateTime;
 
@@ -83,6 +93,8 @@ public:
     std::array<quint8, 8> FrameBytes{};
     qint16 PendingRequest = 0;
     QByteArray ReceivedBytes;
+    QString LrcText;
+    QString AsciiFrameText;
 
     // Controls placed on the window.
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6;
@@ -134,6 +146,10 @@ private:
     void composeRead();
     void logReceived(const QByteArray &bytes);
     std::array<QLineEdit *, 8> channelBoxes() const;
+    bool itemCode(QComboBox *list, const QString &field, int *code);
+    void composeWrite();
+    void setupOutput(QLineEdit *source, const QString &field, const QString &reg);
+    bool manualFieldsAccepted();
 
     SystemPortSource systemPorts;
     serial::PortMap ports;

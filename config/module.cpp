@@ -1,0 +1,62 @@
+// "Setup Baudrate" and "Setup Configure": the module's own line settings.
+#include "app/form1.h"
+#include "config/values.h"
+#include "modbus/frame.h"
+#include "serial/mscomm.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+// The code of a list's selected item; a list without one is refused.
+bool Form1::itemCode(QComboBox *list, const QString &field, int *code)
+{
+    if (list->currentIndex() < 0) {
+        logMessage(QStringLiteral("%1 \"%2\" is not an item of the list; choose one")
+                       .arg(field, list->currentText()));
+        return false;
+    }
+    *code = list->currentData().toInt();
+    return true;
+}
+
+void Form1::Command5_Click()
+{
+    int baud = 0;
+    if (!MSComm1->PortOpen() || !deviceIdAccepted(Text8->text(), QStringLiteral("Device ID"))
+        || !deviceIdAccepted(Text14->text(), QStringLiteral("New device ID"))
+        || !itemCode(Combo1, QStringLiteral("Baudrate"), &baud))
+        return;
+    stopAutoScan();
+    Text10->setText(QStringLiteral("0000"));
+    Text23->setText(config::baudValueText(Text14->text(), baud));
+    composeWrite();
+    PendingRequest = 8;
+    SendFrame();
+}
+
+void Form1::Command8_Click()
+{
+    int length = 0, parity = 0, stop = 0;
+    if (!MSComm1->PortOpen() || !deviceIdAccepted(Text8->text(), QStringLiteral("Device ID"))
+        || !itemCode(Combo6, QStringLiteral("Length"), &length)
+        || !itemCode(Combo7, QStringLiteral("Parity"), &parity)
+        || !itemCode(Combo8, QStringLiteral("Stop"), &stop))
+        return;
+    stopAutoScan();
+    Text1->setPlainText(QString()); // the log shows this write and what follows
+    Text10->setText(QStringLiteral("0001"));
+    Text23->setText(config::formatValueText(parity, length, stop));
+    composeWrite();
+    PendingRequest = 9;
+    SendFrame();
+}
+
+// Writes the value in Text23 to the register in Text10 of the device in Text8.
+void Form1::composeWrite()
+{
+    FrameText = Text8->text() + QStringLiteral("06") + Text10->text() + Text23->text();
+    CrcText = Chr_crc(FrameText);
+    Text13->setText(CrcText);
+    FrameBytes = modbus::frameBytes(Text8->text(), 6, Text10->text(), Text23->text(), Text13->text());
+}

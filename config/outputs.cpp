@@ -1,0 +1,31 @@
+// "Setup VO1" and "Setup VO2": the two voltage outputs, in millivolts.
+#include "app/form1.h"
+#include "config/values.h"
+#include "serial/mscomm.h"
+
+#include <QLineEdit>
+
+void Form1::setupOutput(QLineEdit *source, const QString &field, const QString &reg)
+{
+    if (!MSComm1->PortOpen() || !deviceIdAccepted(Text8->text(), QStringLiteral("Device ID")))
+        return;
+    stopAutoScan();
+    Text10->setText(reg);
+    QString problem;
+    const auto value = config::outputValueText(source->text(), field, &problem);
+    if (!value)
+        return logMessage(problem);
+    Text23->setText(*value);
+    composeWrite();
+    SendFrame();
+}
+
+void Form1::Command9_Click()
+{
+    setupOutput(Text3, QStringLiteral("VO1"), QStringLiteral("0014"));
+}
+
+void Form1::Command10_Click()
+{
+    setupOutput(Text4, QStringLiteral("VO2"), QStringLiteral("0018"));
+}

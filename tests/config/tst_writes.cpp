@@ -1,0 +1,180 @@
+#include "config/values.h"
+#include "serial/mscomm.h"
+#include "tests/support/rig.h"
+#include "tests/support/testmain.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Sets a box or picks a list item by its object name: "Text14=F7", "Combo1=115200".
+void apply(Form1 &form, const QStringList &edits)
+{
+    for (const QString &edit : edits) {
+        const QString name = edit.section('=', 0, 0), value = edit.section('=', 1);
+        if (auto *box = form.findChild<QLineEdit *>(name); box && !name.startsWith("Combo"))
+            box->setText(value);
+        else if (auto *list = form.findChild<QComboBox *>(name)) {
+            const int index = list->findText(value);
+            if (index >= 0)
+                list->setCurrentIndex(index);
+            else { // typed by the operator: selects nothing
+                list->lineEdit()->selectAll();
+                QTest::keyClicks(list->lineEdit(), value);
+            }
+        }
+    }
+}
+
+} // namespace
+
+class TestWrites : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void outputValue_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("value"); // empty: refused
+        QTest::newRow("0") << "0" << "0000";
+        QTest::newRow("5") << "5" << "0005";
+        QTest::newRow("100") << "100" << "0064";
+        QTest::newRow("255") << "255" << "00FF";
+        QTest::newRow("256") << "256" << "0100";
+        QTest::newRow("1500") << "1500" << "05DC";
+        QTest::newRow("1500.4") << "1500.4" << "05DC";
+        QTest::newRow("1500.5, half to even") << "1500.5" << "05DC";
+        QTest::newRow("1501.5, half to even") << "1501.5" << "05DE";
+        QTest::newRow("2500.5, half to even") << "2500.5" << "09C4";
+        QTest::newRow("10000") << "10000" << "2710";
+        QTest::newRow("12000, above the label's range") << "12000" << "2EE0";
+        QTest::newRow("65535") << "65535" << "FFFF";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("abc") << "abc" << "";
+        QTest::newRow("-1") << "-1" << "";
+        QTest::newRow("65536") << "65536" << "";
+        QTest::newRow("65535.5 rounds to 65536") << "65535.5" << "";
+        QTest::newRow("1e12") << "1e12" << "";
+        QTest::newRow("inf") << "inf" << "";
+    }
+
+    void outputValue()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, value);
+        QString problem;
+        const auto text = config::outputValueText(typed, "VO1", &problem);
+        QCOMPARE(text.value_or(QString()), value);
+        if (value.isEmpty())
+            QCOMPARE(problem, QStringLiteral("VO1 \"%1\" must be a number from 0 to 65535 (millivolts)").arg(typed));
+    }
+
+    void request_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("edits");
+        QTest::addColumn<QString>("text23");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("pending"); // from 5 before the click
+        const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
+        QTest::newRow("baud, start-up values") << "Command5" << QStringList() << "0106" << hex("0106000001060858") << 8;
+        QTest::newRow("baud, F7 at 115200") << "Command5" << QStringList{"Text14=F7", "Combo1=115200"} << "F707"
+                                            << hex("01060000F7078E38") << 8;
+        QTest::newRow("baud, to device 2") << "Command5" << QStringList{"Text8=02"} << "0106" << hex("020600000106086B") << 8;
+        QTest::newRow("configure, start-up values") << "Command8" << QStringList() << "0600" << hex("010600010600DBAA") << 9;
+        QTest::newRow("configure, e 2") << "Command8" << QStringList{"Combo7=e", "Combo8=2"} << "2E00"
+                                        << hex("010600012E00C5AA") << 9;
+        QTest::newRow("configure, o 1") << "Command8" << QStringList{"Combo7=o"} << "3600" << hex("010600013600CFAA") << 9;
+        QTest::newRow("VO1 0") << "Command9" << QStringList() << "0000" << hex("010600140000C9CE") << 5;
+        QTest::newRow("VO2 0") << "Command10" << QStringList() << "0000" << hex("01060018000009CD") << 5;
+        QTest::newRow("VO1 1500") << "Command9" << QStringList{"Text3=1500"} << "05DC" << hex("0106001405DCCB07") << 5;
+        QTest::newRow("VO2 10000") << "Command10" << QStringList{"Text4=10000"} << "2710" << hex("01060018271013F1") << 5;
+        QTest::newRow("VO2 12000") << "Command10" << QStringList{"Text4=12000"} << "2EE0" << hex("010600182EE015E5") << 5;
+        QTest::newRow("VO1 65535") << "Command9" << QStringList{"Text3=65535"} << "FFFF" << hex("01060014FFFFC87E") << 5;
+    }
+
+    void request()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, edits);
+        QFETCH(QString, text23);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, pending);
+        Rig rig;
+        apply(rig.form, edits);
+        auto *click = rig.form.findChild<QPushButton *>(button);
+        rig.form.PendingRequest = 5;
+
+        click->click(); // closed: nothing changes at all
+        QCOMPARE(rig.form.Text23->text(), "00000");
+        QCOMPARE(rig.form.PendingRequest, 5);
+        QCOMPARE(rig.form.Text1->toPlainText(), "");
+
+        QVERIFY(rig.connect());
+        rig.form.Command7_Click(); // Auto Scan runs
+        rig.form.PendingRequest = 5;
+        click->click();
+        QVERIFY(!rig.form.Timer1->isActive());
+        QCOMPARE(rig.form.Command7->text(), "Autoscan");
+        QCOMPARE(rig.form.Text10->text(), QString::fromLatin1(bytes.mid(2, 2).toHex()));
+        QCOMPARE(rig.form.Text23->text(), text23);
+        QCOMPARE(rig.form.Text13->text(), QString::fromLatin1(bytes.right(2).toHex().toUpper()));
+        QCOMPARE(rig.form.PendingRequest, pending);
+        QVERIFY(rig.peer.waitForFrames(1));
+        QCOMPARE(rig.peer.received().toHex(' '), bytes.toHex(' '));
+        // "Setup Configure" alone empties the log first.
+        const QStringList lines = logLines(rig.form);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[1].endsWith(" Connected"), button != "Command8");
+        QVERIFY(lines[0].endsWith(" send  " + bytes.toHex(' ').toUpper()));
+    }
+
+    void refused_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("edits");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("scanStopped"); // the steps before the value happened
+        QTest::newRow("new ID one digit") << "Command5" << QStringList{"Text14=1"}
+                                          << "New device ID \"1\" must be two hexadecimal digits from 01 to F7" << false;
+        QTest::newRow("new ID F8") << "Command5" << QStringList{"Text14=F8"} << "New device ID \"F8\"" << false;
+        QTest::newRow("device ID for baud") << "Command5" << QStringList{"Text8=100"} << "Device ID \"100\"" << false;
+        QTest::newRow("baud typed") << "Command5" << QStringList{"Combo1=12345"}
+                                    << "Baudrate \"12345\" is not an item of the list" << false;
+        QTest::newRow("parity typed") << "Command8" << QStringList{"Combo7=x"} << "Parity \"x\" is not an item" << false;
+        QTest::newRow("stop typed") << "Command8" << QStringList{"Combo8=1.5"} << "Stop \"1.5\" is not an item" << false;
+        QTest::newRow("VO1 not a number") << "Command9" << QStringList{"Text3=abc"}
+                                          << "VO1 \"abc\" must be a number from 0 to 65535" << true;
+        QTest::newRow("VO2 too big") << "Command10" << QStringList{"Text4=65536"} << "VO2 \"65536\"" << true;
+        QTest::newRow("VO1 device ID") << "Command9" << QStringList{"Text8=0"} << "Device ID \"0\"" << false;
+    }
+
+    void refused()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, edits);
+        QFETCH(QString, reason);
+        QFETCH(bool, scanStopped);
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.form.Command7_Click();
+        apply(rig.form, edits);
+        rig.form.findChild<QPushButton *>(button)->click();
+        const QStringList lines = logLines(rig.form);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].contains(reason), qPrintable(lines[0]));
+        QCOMPARE(rig.form.Timer1->isActive(), !scanStopped);
+        QCOMPARE(rig.form.Text23->text(), "00000");
+        QTest::qWait(50);
+        QCOMPARE(rig.peer.received(), QByteArray());
+    }
+};
+
+DUVE_TEST(TestWrites)
+#include "tst_writes.moc"
