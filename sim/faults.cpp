@@ -1,0 +1,32 @@
+#include "sim/faults.h"
+
+#include <algorithm>
+
+namespace sim {
+
+static bool isNth(int count, int every)
+{
+    return every > 0 && count % every == 0;
+}
+
+QList<QByteArray> FaultInjector::shape(QByteArray answer)
+{
+    if (answer.isEmpty())
+        return {};
+    ++count;
+    if (isNth(count, faults.dropEvery))
+        return {};
+    // Keeping the check bytes as they were makes the damage detectable.
+    if (isNth(count, faults.corruptEvery) && answer.size() >= 3)
+        answer[answer.size() - 3] = static_cast<char>(~answer[answer.size() - 3]);
+    const qsizetype pieces = std::clamp<qsizetype>(faults.splitPieces, 1, answer.size());
+    QList<QByteArray> result;
+    for (qsizetype i = 0; i < pieces; ++i) {
+        const qsizetype from = answer.size() * i / pieces;
+        const qsizetype to = answer.size() * (i + 1) / pieces;
+        result << answer.mid(from, to - from);
+    }
+    return result;
+}
+
+} // namespace sim

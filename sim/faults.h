@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+namespace sim {
+
+// Line faults to put the tool's receive side to the test. Counts are of
+// answers actually given; 0 turns a fault off.
+struct Faults
+{
+    int dropEvery = 0;    // every Nth answer is lost
+    int corruptEvery = 0; // every Nth answer has its last byte before the check bytes inverted
+    int splitPieces = 1;  // answers go out in this many pieces
+};
+
+class FaultInjector
+{
+public:
+    explicit FaultInjector(const Faults &faults = {}) : faults(faults) {}
+
+    // The pieces in which the next answer goes on the line, in order; none
+    // when it is lost. An empty answer (silence) is not counted.
+    QList<QByteArray> shape(QByteArray answer);
+
+private:
+    Faults faults;
+    int count = 0;
+};
+
+} // namespace sim

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "serial/ttyline.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <optional>
+
+// The I/O module as seen from the line: request frames in, answer frames out.
+namespace sim {
+
+// Registers the module answers on.
+constexpr quint16 IdBaudRegister = 0x0000; // high byte device ID, low byte baud-rate code
+constexpr quint16 FormatRegister = 0x0001; // high byte parity × 16 + length code + stop code
+constexpr quint16 Vo1Register = 0x0014;    // voltage outputs, millivolts
+constexpr quint16 Vo2Register = 0x0018;
+
+// Input channels in this order: V1..V4, then I1..I4.
+constexpr int ChannelCount = 8;
+using Inputs = std::array<quint16, ChannelCount>;
+
+// V1 at 0004, V2 at 0008, ...; each current input one above its voltage input.
+quint16 inputRegister(int channel);
+// "V1".."V4", "I1".."I4" (either case) -> 0..7, or -1.
+int channelIndex(QStringView name);
+QString channelName(int channel);
+
+// Baud-rate codes 1..7: 2400, 4800, 9600, 14400, 19200, 38400, 115200. 0 = none.
+int baudForCode(int code);
+int codeForBaud(int baud);
+
+// The format register for a line, and the line a format register value
+// gives (the baud rate kept); nullopt when the value names no format.
+quint16 formatRegister(const serial::TtyLine &line);
+std::optional<serial::TtyLine> lineWithFormat(serial::TtyLine line, quint16 value);
+
+// "8N1" style: data bits, parity letter, stop bits.
+QString formatName(const serial::TtyLine &line);
+
+// What the module answers as, and how it listens.
+struct Settings
+{
+    quint8 deviceId = 0x01;
+    serial::TtyLine line{38400, 8, 'n', 1};
+
+    bool operator==(const Settings &) const = default;
+};
+
+struct ModuleOptions
+{
+    Settings settings;
+    // Millivolts for V1..V4; the current inputs in the same thousandths.
+    Inputs inputs{1500, 2500, 5000, 10000, 4000, 8000, 12000, 20000};
+    bool vary = false;     // inputs drift slowly around their values
+    bool loopBack = false; // VO1 and VO2 wired back into V1 and V2
+};
+
+// Modbus exception codes the module uses.
+enum class Exception : quint8 { IllegalFunction = 1, IllegalAddress = 2, IllegalValue = 3 };
+
+// Appends the CRC-16, low byte first.
+QByteArray withCrc(QByteArray frame);
+// True when the last two bytes are the CRC-16 of the others.
+bool crcFits(QByteArrayView frame);
+
+class Module
+{
+public:
+    explicit Module(const ModuleOptions &options = {});
+
+    // The answer to one complete request frame received at elapsedMs since
+    // the module started; empty when the module stays silent (wrong check
+    // bytes, another device ID).
+    QByteArray answer(QByteArrayView request, qint64 elapsedMs = 0);
+
+    const Settings &settings() const { return current; }
+    // A settings write is answered at the old settings; the new ones are held
+    // here until the echo has gone out on the line.
+    std::optional<Settings> pendingSettings() const { return pending; }
+    void applyPendingSettings();
+
+    quint16 input(int channel, qint64 elapsedMs = 0) const;
+    quint16 output(int n) const { return outputs[n]; } // 0 = VO1, 1 = VO2
+
+private:
+    QByteArray read(QByteArrayView request, qint64 elapsedMs) const;
+    QByteArray write(QByteArrayView request);
+    std::optional<quint16> registerValue(quint16 address, qint64 elapsedMs) const;
+
+    ModuleOptions options;
+    Settings current;
+    std::optional<Settings> pending;
+    std::array<quint16, 2> outputs{0, 0};
+};
+
+// Cuts complete 8-byte request frames off the front of a received byte
+// stream, leaving an incomplete tail. Where the check bytes do not fit, the
+// first byte is dropped and the search goes on, so the stream falls back into
+// step after garbage or a damaged frame.
+QList<QByteArray> takeFrames(QByteArray &stream);
+
+} // namespace sim

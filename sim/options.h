@@ -1,0 +1,32 @@
+#pragma once
+
+#include "sim/faults.h"
+#include "sim/model.h"
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace sim {
+
+// Everything duve-sim is told on its command line.
+struct Config
+{
+    ModuleOptions module;
+    Faults faults;
+    int delayMs = 0;
+    int com = 0;     // 0: the first free COM number
+    QString device;  // a real serial line instead of a pseudo-terminal
+    bool quiet = false;
+};
+
+// Declares duve-sim's options (with --help and --version) on parser, reads
+// arguments (the program name first) and checks every value. nullopt with
+// error set when something is wrong; whether --help or --version was given is
+// for the caller to ask parser.
+std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QStringList &arguments,
+                                       QString *error);
+
+} // namespace sim

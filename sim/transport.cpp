@@ -1,0 +1,228 @@
+#include "sim/transport.h"
+
+#include "serial/portnames.h"
+#include "serial/ttyline.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sim {
+
+// Pieces of a split answer are this far apart: long enough for the tool to
+// take each one as a receive event of its own.
+constexpr int SplitGapMs = 20;
+
+static QString lineName(const serial::TtyLine &line)
+{
+    return QStringLiteral("%1 %2").arg(line.baud).arg(formatName(line));
+}
+
+Transport::Transport(const ModuleOptions &module, const Faults &faults, int delayMs, QObject *parent)
+    : QObject(parent), model(module), faults(faults), delayMs(delayMs)
+{
+    clock.start();
+    sendTimer.setSingleShot(true);
+    connect(&sendTimer, &QTimer::timeout, this, &Transport::sendNext);
+}
+
+Transport::~Transport()
+{
+    close();
+}
+
+bool Transport::fail(const QString &message)
+{
+    error = message;
+    close();
+    return false;
+}
+
+bool Transport::openPty(int comNumber)
+{
+    close();
+    char name[256] = {};
+    if (::openpty(&fd, &ptySlave, name, nullptr, nullptr) != 0) {
+        fd = ptySlave = -1;
+        return fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(ptySlave, F_SETFD, FD_CLOEXEC);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    device = QString::fromLocal8Bit(name);
+    // Raw and at the module's rate, so that a peer which sets nothing still talks to it.
+    serial::writeTtyLine(ptySlave, model.settings().line);
+
+    const QString folder = serial::portFolder();
+    QDir().mkpath(folder);
+    const QByteArray target = QFile::encodeName(device);
+    const int first = comNumber > 0 ? comNumber : serial::FirstPort;
+    const int last = comNumber > 0 ? comNumber : serial::LastPort;
+    for (int n = first; n <= last && link.isEmpty(); ++n) {
+        const QString path = QDir(folder).filePath(QStringLiteral("COM%1").arg(n));
+        // symlink() refuses an existing entry, a dangling link included: that
+        // number belongs to someone else.
+        if (::symlink(target.constData(), QFile::encodeName(path).constData()) == 0) {
+            link = path;
+            com = n;
+        }
+    }
+    if (link.isEmpty())
+        return fail(comNumber > 0 ? QStringLiteral("COM%1 is taken in %2").arg(comNumber).arg(folder)
+                                  : QStringLiteral("COM1 to COM9 are all taken in %1").arg(folder));
+    listen();
+    return true;
+}
+
+bool Transport::openDevice(const QString &path)
+{
+    close();
+    fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    if (!::isatty(fd))
+        return fail(QStringLiteral("%1 is not a serial device").arg(path));
+    // The tool's port scan then sees the device as in use.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return fail(QStringLiteral("%1 is in use by another program").arg(path));
+    if (!serial::writeTtyLine(fd, model.settings().line))
+        return fail(QStringLiteral("%1 refuses %2").arg(path, lineName(model.settings().line)));
+    device = path;
+    listen();
+    return true;
+}
+
+void Transport::listen()
+{
+    notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(notifier.get(), &QSocketNotifier::activated, this, &Transport::readLine);
+}
+
+void Transport::close()
+{
+    notifier.reset();
+    sendTimer.stop();
+    queue.clear();
+    stream.clear();
+    if (!link.isEmpty()) {
+        // Only our own link: someone may have put another in its place.
+        if (QFile::symLinkTarget(link) == device)
+            QFile::remove(link);
+        link.clear();
+        com = 0;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    if (ptySlave >= 0)
+        ::close(ptySlave);
+    fd = ptySlave = -1;
+    device.clear();
+}
+
+// Empty when the tool's end of the pseudo-terminal is set as the module's line.
+// Only the baud rate and stop bits count: a pseudo-terminal carries no parity
+// and always 8 data bits.
+QString Transport::lineMismatch() const
+{
+    if (ptySlave < 0)
+        return {};
+    const auto tool = serial::readTtyLine(ptySlave);
+    const serial::TtyLine own = model.settings().line;
+    if (!tool)
+        return QStringLiteral("the line settings of %1 cannot be read").arg(device);
+    if (tool->baud == own.baud && tool->stopBits == own.stopBits)
+        return {};
+    return QStringLiteral("line at %1 baud, %2 stop bits; module at %3")
+        .arg(tool->baud)
+        .arg(tool->stopBits)
+        .arg(lineName(own));
+}
+
+void Transport::readLine()
+{
+    char buffer[512];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (n <= 0) {
+        // The device is gone; stop watching rather than spin on it.
+        notifier->setEnabled(false);
+        return;
+    }
+    const QByteArray bytes(buffer, n);
+    if (const QString mismatch = lineMismatch(); !mismatch.isEmpty()) {
+        // At the wrong rate the module hears noise: nothing of it, or of what
+        // came before, makes a frame.
+        stream.clear();
+        Q_EMIT garbled(bytes, mismatch);
+        return;
+    }
+    stream += bytes;
+    for (const QByteArray &frame : takeFrames(stream))
+        answer(frame);
+}
+
+void Transport::answer(const QByteArray &request)
+{
+    Q_EMIT received(request);
+    const QByteArray reply = model.answer(request, clock.elapsed());
+    // An echo while new settings wait: this write brought them.
+    const bool settingsWritten = model.pendingSettings() && reply == request;
+    if (reply.isEmpty())
+        return;
+    const QList<QByteArray> pieces = faults.shape(reply);
+    for (qsizetype i = 0; i < pieces.size(); ++i)
+        queue << Outgoing{pieces[i], i == 0 ? delayMs : SplitGapMs, false};
+    // The module changes its settings after the echo, whether the line lost it or not.
+    if (settingsWritten) {
+        if (pieces.isEmpty())
+            queue << Outgoing{{}, delayMs, true};
+        else
+            queue.last().thenApplySettings = true;
+    }
+    if (!queue.isEmpty() && !sendTimer.isActive())
+        sendTimer.start(queue.first().waitMs);
+}
+
+void Transport::sendNext()
+{
+    if (queue.isEmpty())
+        return;
+    const Outgoing out = queue.takeFirst();
+    if (!out.bytes.isEmpty()) {
+        // The tool may have changed its settings while the answer waited.
+        if (const QString mismatch = lineMismatch(); !mismatch.isEmpty())
+            Q_EMIT garbled(out.bytes, mismatch);
+        else if (::write(fd, out.bytes.constData(), size_t(out.bytes.size())) == out.bytes.size())
+            Q_EMIT sent(out.bytes);
+        else
+            qWarning("duve-sim: the line did not take %lld answer bytes", qlonglong(out.bytes.size()));
+    }
+    if (out.thenApplySettings)
+        applySettings();
+    if (!queue.isEmpty())
+        sendTimer.start(queue.first().waitMs);
+}
+
+void Transport::applySettings()
+{
+    if (!model.pendingSettings())
+        return;
+    model.applyPendingSettings();
+    if (ptySlave < 0) {
+        // A real line: let the echo leave at the old rate before switching.
+        ::tcdrain(fd);
+        serial::writeTtyLine(fd, model.settings().line);
+    }
+    Q_EMIT settingsChanged(model.settings());
+}
+
+} // namespace sim
