@@ -149,7 +149,7 @@ private:
     bool itemCode(QComboBox *list, const QString &field, int *code);
     void composeWrite();
     void setupOutput(QLineEdit *source, const QString &field, const QString &reg);
-    bool manualFieldsAccepted();
+    bool composeManual();
 
     SystemPortSource systemPorts;
     serial::PortMap ports;

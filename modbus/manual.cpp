@@ -6,9 +6,9 @@
 
 #include <QLineEdit>
 
-// Every field must have its full width of hex digits, so that the check
-// covers exactly the bytes that are sent.
-bool Form1::manualFieldsAccepted()
+// The panel's fields joined into FrameText. Every field must have its full
+// width of hex digits, so that the check covers exactly the bytes sent.
+bool Form1::composeManual()
 {
     const auto digits = [](const QString &text, int count) {
         return text.size() == count && std::all_of(text.begin(), text.end(), [](QChar c) {
@@ -24,16 +24,18 @@ bool Form1::manualFieldsAccepted()
         problem = QStringLiteral("Register \"%1\" must be four hexadecimal digits").arg(Text10->text());
     else if (!digits(Text11->text(), 4))
         problem = QStringLiteral("資料(長度) (data) \"%1\" must be four hexadecimal digits").arg(Text11->text());
-    if (!problem.isEmpty())
+    if (!problem.isEmpty()) {
         logMessage(problem);
-    return problem.isEmpty();
+        return false;
+    }
+    FrameText = Text8->text() + Text9->text() + Text10->text() + Text11->text();
+    return true;
 }
 
 void Form1::Command2_Click()
 {
-    if (!manualFieldsAccepted())
+    if (!composeManual())
         return;
-    FrameText = Text8->text() + Text9->text() + Text10->text() + Text11->text();
     LrcText = Chr_lrc(FrameText);
     Text12->setText(LrcText);
     AsciiFrameText = Text7->text() + FrameText + LrcText + QStringLiteral("\r\n");
@@ -43,9 +45,8 @@ void Form1::Command2_Click()
 
 void Form1::Command3_Click()
 {
-    if (!manualFieldsAccepted())
+    if (!composeManual())
         return;
-    FrameText = Text8->text() + Text9->text() + Text10->text() + Text11->text();
     CrcText = Chr_crc(FrameText);
     Text13->setText(CrcText);
     FrameBytes = modbus::frameBytes(Text8->text(), modbus::hexByte(Text9->text()), Text10->text(),
