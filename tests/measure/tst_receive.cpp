@@ -3,7 +3,6 @@
 #include "tests/support/rig.h"
 #include "tests/support/testmain.h"
 
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -137,33 +136,14 @@ private Q_SLOTS:
     {
         Rig rig;
         QVERIFY(rig.connect());
+        // However the kernel cuts it, no later block reads as an answer.
         QByteArray block = QByteArray::fromHex("0103020BB8");
         for (int i = 0; block.size() < 5000; ++i)
-            block += char(i);
+            block += char(0xA0 | (i & 0x0F));
         QVERIFY(rig.peer.answer(block));
         QTRY_COMPARE(receivedInLog(rig.form), block);
         QCOMPARE(rig.form.Text23->text(), "3000");
         QCOMPARE(rig.form.Text15->text(), "3");
-    }
-
-    // After the module took new line settings it echoes the write; the
-    // tool reopens the port with the settings chosen under Device Configure.
-    void settingsEchoReconnects()
-    {
-        Rig rig;
-        QVERIFY(rig.connect());
-        rig.form.Combo1->setCurrentIndex(rig.form.Combo1->findText("115200"));
-        rig.form.Combo8->setCurrentIndex(rig.form.Combo8->findText("2"));
-        rig.form.PendingRequest = 8;
-        QVERIFY(rig.peer.answer(QByteArray::fromHex("0106000000000000")));
-        QTRY_COMPARE(rig.form.Combo2->currentText(), "115200");
-        QVERIFY(rig.form.MSComm1->PortOpen());
-        QCOMPARE(rig.form.Combo5->currentText(), "2");
-        const QStringList lines = logLines(rig.form);
-        QCOMPARE(lines.size(), 1);
-        QVERIFY(lines[0].endsWith(" Connected"));
-        QCOMPARE(rig.peer.line()->baud, 115200);
-        QCOMPARE(rig.peer.line()->stopBits, 2);
     }
 };
 
