@@ -60,12 +60,6 @@ void Peer::split()
         const QByteArray frame = pending.first(size);
         pending.remove(0, size);
         complete << frame;
-        Q_EMIT frameReceived(frame);
-        if (responder) {
-            const QByteArray reply = responder(frame);
-            if (!reply.isEmpty())
-                answer(reply);
-        }
     }
 }
 

@@ -6,7 +6,6 @@
 #include <QSocketNotifier>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
 #include "serial/ttyline.h"
@@ -18,7 +17,8 @@ quint16 referenceCrc16(const QByteArray &bytes);
 
 // The device on the far end of a pseudo-terminal: records every byte the
 // tool writes, splits it into frames (8-byte RTU requests, ":"-led ASCII
-// lines) and checks each RTU frame's CRC, and answers whole or in pieces.
+// lines) and checks each RTU frame's CRC; the test answers through it, whole
+// or in pieces.
 class Peer : public QObject
 {
     Q_OBJECT
@@ -42,12 +42,6 @@ public:
 
     // Closes the far end, as an unplugged adapter would.
     void hangUp();
-
-    // Called for every complete frame; what it returns is answered at once.
-    std::function<QByteArray(const QByteArray &frame)> responder;
-
-Q_SIGNALS:
-    void frameReceived(const QByteArray &frame);
 
 private:
     void readMaster();
