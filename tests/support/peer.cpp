@@ -23,6 +23,13 @@ Peer::Peer(PtyPair &pty) : pty(pty), notifier(pty.master(), QSocketNotifier::Rea
     connect(&notifier, &QSocketNotifier::activated, this, &Peer::readMaster);
 }
 
+Peer::~Peer()
+{
+    if (!bad.isEmpty())
+        QTest::qFail(qPrintable(QStringLiteral("RTU frames whose check bytes do not fit: ") + bad.join(", ")),
+                     __FILE__, __LINE__);
+}
+
 std::optional<serial::TtyLine> Peer::line() const
 {
     return serial::readTtyLine(pty.slave());
