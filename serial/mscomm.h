@@ -10,7 +10,9 @@
 #include <functional>
 
 // The serial control of the window: one port, opened by number with a line
-// settings text, raising OnComm on the event thread when bytes arrive.
+// settings text, raising OnComm on the event thread whenever bytes arrive
+// (a receive threshold of one byte). Input and output buffers grow as
+// needed instead of holding 1024 and 512 bytes, so nothing is ever dropped.
 class MSComm : public QObject
 {
     Q_OBJECT
