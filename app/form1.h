@@ -143,13 +143,13 @@ private:
     void scanPorts();
     void portLost(const QString &reason);
     void readChannel(qint16 channel);
-    void composeRead();
     void logReceived(const QByteArray &bytes);
     std::array<QLineEdit *, 8> channelBoxes() const;
     bool itemCode(QComboBox *list, const QString &field, int *code);
-    void composeWrite();
     void setupOutput(QLineEdit *source, const QString &field, const QString &reg);
-    bool composeManual();
+    bool manualFieldsAccepted();
+    void composeRequest(const QString &function, const QString &data);
+    bool readyToSend();
 
     SystemPortSource systemPorts;
     serial::PortMap ports;

@@ -1,8 +1,6 @@
 // "Setup Baudrate" and "Setup Configure": the module's own line settings.
 #include "app/form1.h"
 #include "config/values.h"
-#include "modbus/frame.h"
-#include "serial/mscomm.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -23,14 +21,13 @@ bool Form1::itemCode(QComboBox *list, const QString &field, int *code)
 void Form1::Command5_Click()
 {
     int baud = 0;
-    if (!MSComm1->PortOpen() || !deviceIdAccepted(Text8->text(), QStringLiteral("Device ID"))
-        || !deviceIdAccepted(Text14->text(), QStringLiteral("New device ID"))
+    if (!readyToSend() || !deviceIdAccepted(Text14->text(), QStringLiteral("New device ID"))
         || !itemCode(Combo1, QStringLiteral("Baudrate"), &baud))
         return;
     stopAutoScan();
     Text10->setText(QStringLiteral("0000"));
     Text23->setText(config::baudValueText(Text14->text(), baud));
-    composeWrite();
+    composeRequest(QStringLiteral("06"), Text23->text());
     PendingRequest = 8;
     SendFrame();
 }
@@ -38,8 +35,7 @@ void Form1::Command5_Click()
 void Form1::Command8_Click()
 {
     int length = 0, parity = 0, stop = 0;
-    if (!MSComm1->PortOpen() || !deviceIdAccepted(Text8->text(), QStringLiteral("Device ID"))
-        || !itemCode(Combo6, QStringLiteral("Length"), &length)
+    if (!readyToSend() || !itemCode(Combo6, QStringLiteral("Length"), &length)
         || !itemCode(Combo7, QStringLiteral("Parity"), &parity)
         || !itemCode(Combo8, QStringLiteral("Stop"), &stop))
         return;
@@ -47,16 +43,7 @@ void Form1::Command8_Click()
     Text1->setPlainText(QString()); // the log shows this write and what follows
     Text10->setText(QStringLiteral("0001"));
     Text23->setText(config::formatValueText(parity, length, stop));
-    composeWrite();
+    composeRequest(QStringLiteral("06"), Text23->text());
     PendingRequest = 9;
     SendFrame();
-}
-
-// Writes the value in Text23 to the register in Text10 of the device in Text8.
-void Form1::composeWrite()
-{
-    FrameText = Text8->text() + QStringLiteral("06") + Text10->text() + Text23->text();
-    CrcText = Chr_crc(FrameText);
-    Text13->setText(CrcText);
-    FrameBytes = modbus::frameBytes(Text8->text(), 6, Text10->text(), Text23->text(), Text13->text());
 }

@@ -1,13 +1,12 @@
 // "Setup VO1" and "Setup VO2": the two voltage outputs, in millivolts.
 #include "app/form1.h"
 #include "config/values.h"
-#include "serial/mscomm.h"
 
 #include <QLineEdit>
 
 void Form1::setupOutput(QLineEdit *source, const QString &field, const QString &reg)
 {
-    if (!MSComm1->PortOpen() || !deviceIdAccepted(Text8->text(), QStringLiteral("Device ID")))
+    if (!readyToSend())
         return;
     stopAutoScan();
     Text10->setText(reg);
@@ -16,7 +15,7 @@ void Form1::setupOutput(QLineEdit *source, const QString &field, const QString &
     if (!value)
         return logMessage(problem);
     Text23->setText(*value);
-    composeWrite();
+    composeRequest(QStringLiteral("06"), Text23->text());
     SendFrame();
 }
 

@@ -30,7 +30,7 @@ void Form1::Timer1_Timer()
     if (PendingRequest == 0)
         Text1->setPlainText(QString());
     Text10->setText(QLatin1String(measure::channelRegisters[PendingRequest]));
-    composeRead();
+    composeRequest(QStringLiteral("03"), QStringLiteral("0001"));
     SendFrame();
 }
 

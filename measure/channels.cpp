@@ -1,28 +1,17 @@
 // The eight channel read buttons.
 #include "app/form1.h"
 #include "measure/answer.h"
-#include "modbus/frame.h"
-#include "serial/mscomm.h"
 
 #include <QLineEdit>
 
 void Form1::readChannel(qint16 channel)
 {
-    if (!MSComm1->PortOpen() || !deviceIdAccepted(Text8->text(), QStringLiteral("Device ID")))
+    if (!readyToSend())
         return;
     Text10->setText(QLatin1String(measure::channelRegisters[channel]));
-    composeRead();
+    composeRequest(QStringLiteral("03"), QStringLiteral("0001"));
     PendingRequest = channel;
     SendFrame();
-}
-
-// Reads the register in Text10 from the device in Text8: one register, function 03.
-void Form1::composeRead()
-{
-    FrameText = Text8->text() + QStringLiteral("03") + Text10->text() + QStringLiteral("0001");
-    CrcText = Chr_crc(FrameText);
-    Text13->setText(CrcText);
-    FrameBytes = modbus::frameBytes(Text8->text(), 3, Text10->text(), u"0001", Text13->text());
 }
 
 void Form1::Command11_Click() { readChannel(0); }

@@ -2,6 +2,8 @@
 
 #include "modbus/checksum.h"
 
+#include <algorithm>
+
 namespace modbus {
 
 quint8 hexByte(QStringView text)
@@ -24,9 +26,14 @@ Frame frameBytes(QStringView deviceId, quint8 function, QStringView reg, QString
     return {hexByte(deviceId), function, high(reg), low(reg), high(data), low(data), high(crc), low(crc)};
 }
 
+bool isHexDigits(QStringView text, qsizetype count)
+{
+    return text.size() == count && std::all_of(text.begin(), text.end(), [](QChar c) { return hexDigit(c) >= 0; });
+}
+
 QString deviceIdProblem(QStringView id, QStringView field)
 {
-    const bool twoDigits = id.size() == 2 && hexDigit(id[0]) >= 0 && hexDigit(id[1]) >= 0;
+    const bool twoDigits = isHexDigits(id, 2);
     const quint8 value = twoDigits ? hexByte(id) : 0;
     if (twoDigits && value >= 0x01 && value <= 0xF7)
         return {};

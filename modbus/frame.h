@@ -23,6 +23,9 @@ quint8 hexByte(QStringView text);
 Frame frameBytes(QStringView deviceId, quint8 function, QStringView reg, QStringView data,
                  QStringView crc);
 
+// True when the text is exactly count hexadecimal digits (either case).
+bool isHexDigits(QStringView text, qsizetype count);
+
 // Why a device ID text cannot address a module (empty when it can): it must
 // be exactly two hexadecimal digits, 01 to F7. field names the box in the message.
 QString deviceIdProblem(QStringView id, QStringView field);

@@ -50,6 +50,22 @@ void Form1::SendFrame()
         logMessage(MSComm1->errorString());
 }
 
+// The request for register Text10 of the device in Text8, with its check in
+// Text13 and its bytes in FrameBytes, ready for SendFrame.
+void Form1::composeRequest(const QString &function, const QString &data)
+{
+    FrameText = Text8->text() + function + Text10->text() + data;
+    CrcText = Chr_crc(FrameText);
+    Text13->setText(CrcText);
+    FrameBytes = modbus::frameBytes(Text8->text(), modbus::hexByte(function), Text10->text(), data, Text13->text());
+}
+
+// A sender goes ahead only with the port open and a device ID that fits.
+bool Form1::readyToSend()
+{
+    return MSComm1->PortOpen() && deviceIdAccepted(Text8->text(), QStringLiteral("Device ID"));
+}
+
 bool Form1::deviceIdAccepted(const QString &id, const QString &field)
 {
     const QString problem = modbus::deviceIdProblem(id, field);
