@@ -1,16 +1,14 @@
 // The window's controls with their design values: names, captions, texts,
-// lists, fonts, colours, start states and places (twips / 15 = pixels).
+// lists, fonts, colours, start states and places (in twips, 1440 to the inch).
 #include "app/combo.h"
 #include "app/form1.h"
+#include "app/room.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 #include <QTimer>
 
 namespace {
@@ -38,7 +36,8 @@ template <typename W>
 W *place(W *widget, const char *name, int left, int top, int width, int height, int start)
 {
     widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(left / 15, top / 15, width / 15, height / 15);
+    const int x = widget->logicalDpiX(), y = widget->logicalDpiY();
+    widget->setGeometry(left * x / 1440, top * y / 1440, width * x / 1440, height * y / 1440);
     // Children of a frame keep the window's font, not the frame's caption font.
     if (qobject_cast<QGroupBox *>(widget->parentWidget()))
         widget->setFont(mingFont(12));
@@ -63,31 +62,10 @@ QLabel *label(QWidget *parent, const char *name, const QString &caption, int l, 
     return place(new QLabel(caption, parent), name, l, t, w, h, start);
 }
 
-// The tall buttons carry captions wider than themselves ("Setup Baudrate"):
-// break them into lines instead of cutting them off.
-class WrappingButton : public QPushButton
-{
-public:
-    using QPushButton::QPushButton;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        const QString caption = option.text;
-        option.text.clear();
-        painter.drawControl(QStyle::CE_PushButton, option);
-        painter.drawItemText(rect().adjusted(2, 2, -2, -2), Qt::AlignCenter | Qt::TextWordWrap,
-                             palette(), isEnabled(), caption, QPalette::ButtonText);
-    }
-};
-
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, int l, int t,
                     int w, int h, int start = Shown)
 {
-    auto *b = place(new WrappingButton(caption, parent), name, l, t, w, h, start);
+    auto *b = place(new app::WrappingButton(caption, parent), name, l, t, w, h, start);
     b->setAutoDefault(false);
     return b;
 }
@@ -176,6 +154,7 @@ void Form1::buildControls()
     Label7 = label(Frame1, "Label7", "Device ID(01~F7)", 5640, 360, 1815, 255);
     Text8 = textBox(Frame1, "Text8", "01", 5640, 720, 495, 270);
     Command1 = button(Frame1, "Command1", "Connect", 8040, 720, 1455, 375);
+    app::alsoShows(Command1, {"Disconnect"});
     Label1->setBuddy(Combo9);
     Label2->setBuddy(Combo2);
     Label3->setBuddy(Combo3);

@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/room.h"
 
 #include <QComboBox>
 #include <QFont>
@@ -21,13 +22,16 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
 
     setWindowTitle(QStringLiteral("ORVEX Duve2.0.0"));
     setWindowIcon(QIcon(QStringLiteral(":/duve.svg")));
-    setFixedSize(865, 693);
+    resize(12975 * logicalDpiX() / 1440, 10395 * logicalDpiY() / 1440);
     QPalette background = palette();
     background.setColor(QPalette::Window, QColor(128, 255, 255));
     setPalette(background);
     setAutoFillBackground(true);
 
     buildControls();
+    // Whole captions before exact places: the substitute face draws wider than the design's.
+    app::makeRoom(this);
+    setFixedSize(size());
     MSComm1 = new MSComm([this](int n) { return comPortDevice(n); }, this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
 

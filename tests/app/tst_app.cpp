@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/room.h"
 #include "modbus/checksum.h"
 #include "tests/support/pty.h"
 #include "tests/support/testmain.h"
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -39,6 +42,37 @@ QString shownText(QWidget *w)
     return {};
 }
 
+// Whether a shown control shows the whole of a text in its font: a caption within the
+// label or the button's face, a text unscrolled in its box.
+bool showsWhole(QWidget *w, const QString &text)
+{
+    const QFontMetrics fm = w->fontMetrics();
+    if (auto *label = qobject_cast<QLabel *>(w))
+        return label->contentsRect().contains(fm.boundingRect(label->contentsRect(), label->alignment(), text));
+    if (auto *button = dynamic_cast<app::WrappingButton *>(w)) {
+        const QRect face = button->captionFace();
+        return face.contains(fm.boundingRect(face, Qt::AlignCenter | Qt::TextWordWrap, text));
+    }
+    if (auto *frame = qobject_cast<QGroupBox *>(w))
+        return frame->minimumSizeHint().width() <= frame->width();
+    if (auto *combo = qobject_cast<QComboBox *>(w))
+        w = combo->lineEdit();
+    auto *edit = qobject_cast<QLineEdit *>(w);
+    if (!edit)
+        return true;
+    // A box scrolls a text too wide for it: with the caret at the end the text then starts
+    // left of where it starts in an empty box. The caret's line must lie inside the box.
+    const auto caret = [edit](const QString &t) {
+        edit->setText(t);
+        edit->setCursorPosition(t.size());
+        edit->grab(); // a paint sets the scroll
+        edit->setCursorPosition(0);
+        return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    };
+    const QRect empty = caret({}), start = caret(text);
+    return start.x() == empty.x() && start.top() >= 0 && start.bottom() < edit->height();
+}
+
 QStringList itemTexts(QComboBox *c)
 {
     QStringList texts;
@@ -62,6 +96,16 @@ class TestApp : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // A run with a face of other metrics standing in for the Ming one.
+        const QString face = qEnvironmentVariable("DUVE_TEST_FACE");
+        if (!face.isEmpty()) {
+            QFont::insertSubstitution(QStringLiteral("新細明體"), face);
+            QCOMPARE(QFontInfo(QFont(QStringLiteral("新細明體"))).family(), face);
+        }
+    }
+
     void window()
     {
         Form1 form(noSystemPorts);
@@ -84,10 +128,12 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("twips");
         QTest::addColumn<bool>("hidden");
         QTest::addColumn<bool>("disabled");
+        QTest::addColumn<QStringList>("alsoShows");
 
         const auto row = [](const char *name, const char *kind, const char *parent, const QString &text,
-                            int l, int t, int w, int h, bool hidden = false, bool disabled = false) {
-            QTest::newRow(name) << kind << parent << text << QRect(l, t, w, h) << hidden << disabled;
+                            int l, int t, int w, int h, bool hidden = false, bool disabled = false,
+                            const QStringList &alsoShows = {}) {
+            QTest::newRow(name) << kind << parent << text << QRect(l, t, w, h) << hidden << disabled << alsoShows;
         };
         const char *F = "QGroupBox", *B = "QPushButton", *L = "QLabel", *T = "QLineEdit", *C = "QComboBox";
         row("Frame1", F, "Form1", "COM", 360, 360, 12375, 1215);
@@ -107,7 +153,7 @@ private Q_SLOTS:
         row("Frame2", F, "Form1", QStringLiteral("命令"), 360, 7680, 9975, 975, true, true);
 
         row("Label1", L, "Frame1", "Port", 120, 360, 615, 255);
-        row("Combo9", C, "Frame1", "", 120, 720, 1335, 360);
+        row("Combo9", C, "Frame1", "", 120, 720, 1335, 360, false, false, {"COM 9"});
         row("Label2", L, "Frame1", "Baudrate", 1560, 360, 735, 255);
         row("Combo2", C, "Frame1", "", 1560, 720, 975, 360);
         row("Label3", L, "Frame1", "Length", 2760, 360, 735, 255);
@@ -118,7 +164,7 @@ private Q_SLOTS:
         row("Combo5", C, "Frame1", "", 4680, 720, 735, 360);
         row("Label7", L, "Frame1", "Device ID(01~F7)", 5640, 360, 1815, 255);
         row("Text8", T, "Frame1", "01", 5640, 720, 495, 270);
-        row("Command1", B, "Frame1", "Connect", 8040, 720, 1455, 375);
+        row("Command1", B, "Frame1", "Connect", 8040, 720, 1455, 375, false, false, {"Disconnect"});
 
         row("Label13", L, "Frame5", "Baudrate", 240, 360, 855, 255);
         row("Combo1", C, "Frame5", "", 240, 720, 1335, 360);
@@ -140,14 +186,14 @@ private Q_SLOTS:
             const QByteArray button = "Command" + QByteArray::number(11 + i);
             const QByteArray box = "Text" + QByteArray::number(15 + i);
             row(button.constData(), B, frame, channels[i], left, 1080, 855, 375);
-            row(box.constData(), T, frame, "00.000", left, 480, 855, 495, false, true);
+            row(box.constData(), T, frame, "00.000", left, 480, 855, 495, false, true, {"65.535"});
         }
 
         row("Label28", L, "Frame6", "VO1(0~10000)", 240, 360, 2055, 255);
-        row("Text3", T, "Frame6", "0", 240, 720, 1455, 375);
+        row("Text3", T, "Frame6", "0", 240, 720, 1455, 375, false, false, {"10000"});
         row("Command9", B, "Frame6", "Setup VO1", 1800, 720, 855, 615);
         row("Label29", L, "Frame6", "VO2(0~10000)", 3240, 360, 2055, 375);
-        row("Text4", T, "Frame6", "0", 3240, 720, 1455, 375);
+        row("Text4", T, "Frame6", "0", 3240, 720, 1455, 375, false, false, {"10000"});
         row("Command10", B, "Frame6", "Setup VO2", 4800, 720, 855, 615);
         row("Label30", L, "Frame6", "Ex. Setup Value 1500 means 1.5V ", 6120, 360, 5655, 255, false, true);
 
@@ -174,18 +220,42 @@ private Q_SLOTS:
         QFETCH(QRect, twips);
         QFETCH(bool, hidden);
         QFETCH(bool, disabled);
+        QFETCH(QStringList, alsoShows);
 
-        Form1 form(noSystemPorts);
-        form.setObjectName("Form1");
+        if (!built) { // one window serves every row: building one per row costs seconds
+            built = std::make_unique<Form1>(noSystemPorts);
+            built->setObjectName("Form1");
+        }
+        Form1 &form = *built;
         auto *w = form.findChild<QWidget *>(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(w);
         QVERIFY(w->inherits(kind.toLatin1()));
-        QCOMPARE(w->parentWidget()->objectName(), parent);
+        QWidget *container = w->parentWidget();
+        QCOMPARE(container->objectName(), parent);
         QCOMPARE(shownText(w), text);
-        QCOMPARE(w->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
         QCOMPARE(w->isHidden(), hidden);
         // The control's own flag, whatever its frame's state.
         QCOMPARE(w->testAttribute(Qt::WA_ForceDisabled), disabled);
+
+        // Controls keep their row and move right along it only; what is never shown stays put.
+        const QRect design(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+        QCOMPARE(w->y(), design.y());
+        QVERIFY(w->x() >= design.x());
+        if (!w->isVisibleTo(&form)) {
+            QCOMPARE(w->geometry(), design);
+            return;
+        }
+        // Shown: every text it shows is whole, and it overlaps nothing.
+        if (auto *c = qobject_cast<QComboBox *>(w))
+            alsoShows << itemTexts(c);
+        for (const QString &t : QStringList{text} + alsoShows)
+            QVERIFY2(showsWhole(w, t), qPrintable(t));
+        for (QWidget *other : container->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(other == w || other->isHidden() || !other->geometry().intersects(w->geometry()),
+                     qPrintable(other->objectName()));
+        QVERIFY(QRect(QPoint(), container->size()).contains(w->geometry()));
+        if (auto *frame = qobject_cast<QGroupBox *>(container))
+            QVERIFY(w->y() >= frame->fontMetrics().height()); // below the frame's caption
     }
 
     void fontsAndColours()
@@ -348,6 +418,9 @@ private Q_SLOTS:
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(10000));
     }
+
+private:
+    std::unique_ptr<Form1> built;
 };
 
 DUVE_TEST(TestApp)

@@ -1,0 +1,174 @@
+#include "app/room.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+
+#include <algorithm>
+#include <map>
+
+namespace app {
+
+namespace {
+
+const char AlsoShows[] = "alsoShows";
+constexpr int CaptionFlags = Qt::AlignCenter | Qt::TextWordWrap;
+
+int widest(const QFontMetrics &fm, const QStringList &texts)
+{
+    int width = 0;
+    for (const QString &text : texts)
+        width = std::max(width, fm.horizontalAdvance(text));
+    return width;
+}
+
+// QLineEdit scrolls a text once the text and one pixel for the caret no longer fit
+// between its margins and frame; its size hint counts those around 17 'x'.
+int editWidth(const QLineEdit *edit, const QStringList &texts)
+{
+    const QFontMetrics fm = edit->fontMetrics();
+    const int margins = edit->sizeHint().width() - 17 * fm.horizontalAdvance(QLatin1Char('x'));
+    return widest(fm, texts) + 1 + margins;
+}
+
+// Every item of the list must show whole in the box, not only the one chosen at start.
+int comboWidth(const QComboBox *combo, QStringList texts)
+{
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    if (!combo->lineEdit())
+        return combo->sizeHint().width();
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = true;
+    option.frame = combo->hasFrame();
+    const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                       QStyle::SC_ComboBoxEditField, combo);
+    return combo->width() - field.width() + editWidth(combo->lineEdit(), texts);
+}
+
+// The narrowest size, from the design's on, whose face holds each caption, wrapped at its
+// blanks while the lines fit the height, else on one line.
+QSize buttonSize(const WrappingButton *button, const QStringList &captions)
+{
+    const QFontMetrics fm = button->fontMetrics();
+    const QSize bevel = button->size() - button->captionFace().size();
+    QSize size = button->size();
+    for (const QString &caption : captions) {
+        const QSize line = fm.boundingRect(QRect(), Qt::AlignCenter, caption).size() + bevel;
+        size.setHeight(std::max(size.height(), line.height()));
+        const auto fits = [&](int width) {
+            const QRect face(QPoint(), QSize(width, size.height()) - bevel);
+            return face.contains(fm.boundingRect(face, CaptionFlags, caption));
+        };
+        int width = std::max(size.width(), widest(fm, caption.split(' ')) + bevel.width());
+        while (width < line.width() && !fits(width))
+            ++width;
+        size.setWidth(width);
+    }
+    return size;
+}
+
+QSize neededSize(QWidget *control)
+{
+    QStringList texts = control->property(AlsoShows).toStringList();
+    if (auto *label = qobject_cast<QLabel *>(control))
+        return label->sizeHint();
+    if (auto *button = dynamic_cast<WrappingButton *>(control))
+        return buttonSize(button, texts << button->text());
+    if (auto *edit = qobject_cast<QLineEdit *>(control))
+        return {editWidth(edit, texts << edit->text()), edit->minimumSizeHint().height()};
+    if (auto *combo = qobject_cast<QComboBox *>(control))
+        return {comboWidth(combo, texts << combo->currentText()), combo->minimumSizeHint().height()};
+    if (qobject_cast<QGroupBox *>(control))
+        return control->minimumSizeHint(); // its caption
+    return {}; // the log scrolls
+}
+
+int right(const QWidget *w)
+{
+    return w->x() + w->width();
+}
+
+} // namespace
+
+void WrappingButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QString caption = option.text;
+    option.text.clear();
+    painter.drawControl(QStyle::CE_PushButton, option);
+    painter.drawItemText(captionFace(), CaptionFlags, palette(), isEnabled(), caption,
+                         QPalette::ButtonText);
+}
+
+void alsoShows(QWidget *control, const QStringList &texts)
+{
+    control->setProperty(AlsoShows, texts);
+}
+
+void makeRoom(QWidget *container)
+{
+    QWidgetList controls;
+    for (QWidget *w : container->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (!w->isHidden())
+            controls << w;
+    if (controls.isEmpty())
+        return;
+
+    int left = container->width(), designRight = 0;
+    for (const QWidget *w : controls) {
+        left = std::min(left, w->x());
+        designRight = std::max(designRight, right(w));
+    }
+    QWidgetList reachingRight;
+    for (QWidget *w : controls)
+        if (right(w) == designRight)
+            reachingRight << w;
+    const int margin = std::min(left, container->width() - designRight);
+
+    for (QWidget *w : controls) {
+        if (qobject_cast<QGroupBox *>(w))
+            makeRoom(w);
+        const QSize need = neededSize(w);
+        w->resize(qobject_cast<QLabel *>(w) ? need : w->size().expandedTo(need));
+    }
+
+    // Column by column from the left: a control moves only as far as the controls already
+    // placed beside it (sharing some of its height) need, and its column moves with it.
+    std::map<int, QWidgetList> columns;
+    for (QWidget *w : controls)
+        columns[w->x()] << w;
+    QStyle *style = container->style();
+    int gap = style->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+    if (gap < 0)
+        gap = style->layoutSpacing(QSizePolicy::DefaultType, QSizePolicy::DefaultType, Qt::Horizontal);
+    QWidgetList placed;
+    for (const auto &[x, column] : columns) {
+        int shift = 0;
+        for (const QWidget *w : column)
+            for (const QWidget *p : placed)
+                if (w->y() < p->y() + p->height() && p->y() < w->y() + w->height())
+                    shift = std::max(shift, right(p) + gap - x);
+        for (QWidget *w : column)
+            w->move(w->x() + shift, w->y());
+        placed << column;
+    }
+
+    int newRight = designRight;
+    for (const QWidget *w : controls)
+        newRight = std::max(newRight, right(w));
+    if (newRight + margin <= container->width())
+        return;
+    for (QWidget *w : reachingRight)
+        w->resize(newRight - w->x(), w->height());
+    container->resize(newRight + margin, container->height());
+}
+
+} // namespace app

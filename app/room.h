@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QPushButton>
+#include <QStringList>
+
+namespace app {
+
+// A button that breaks a caption wider than itself ("Setup Baudrate") into lines
+// instead of cutting it off.
+class WrappingButton : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+    // Where the caption is drawn: the face inside the bevel, with some air at the sides.
+    QRect captionFace() const { return rect().adjusted(4, 2, -4, -2); }
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+};
+
+// Texts a control shows at run time besides its start text ("Disconnect" on "Connect"),
+// so that room is made for them too.
+void alsoShows(QWidget *control, const QStringList &texts);
+
+// Makes room for whole captions and values in the window and its frames, in the fonts they
+// are drawn with: every shown control grows to what its texts need (a label takes just its
+// caption's size); a control that then runs into the next one along its row pushes it right,
+// together with what shares its left edge (a label and its box); a container grows only when
+// its content no longer fits, and what reached its right edge keeps reaching it. Rows keep
+// their vertical place; hidden controls, never shown, keep theirs.
+void makeRoom(QWidget *container);
+
+} // namespace app
