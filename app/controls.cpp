@@ -66,7 +66,7 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, i
                     int w, int h, int start = Shown)
 {
     auto *b = place(new app::WrappingButton(caption, parent), name, l, t, w, h, start);
-    b->setAutoDefault(false);
+    b->setAutoDefault(true); // Enter presses the button that has the focus, as Space does
     return b;
 }
 
@@ -129,6 +129,8 @@ void Form1::buildControls()
     Label24->setBuddy(Text23);
     Text5->setAccessibleName("Log line");
     Text1->setReadOnly(true);
+    // Read with the keyboard too: the caret walks the lines, a screen reader follows it.
+    Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Text1->setUndoRedoEnabled(false); // an undo history would double the log's memory
     Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -198,6 +200,17 @@ void Form1::buildControls()
         c.button = button(group, c.buttonName, c.caption, left, 1080, 855, 375);
         setBackground(c.box, i < 4 ? QColor(0, 255, 0) : QColor(255, 192, 192));
         c.box->setAccessibleName(QStringLiteral("%1 value").arg(c.caption));
+        // The box takes no focus; its button has it when a read is asked for. A screen
+        // reader speaks a change of the focused button's description, so the value that
+        // arrives is heard there ("V1 value 1.5"), and again whenever the button is reached.
+        // The box is emptied before each value is shown: that says nothing, but lets the
+        // same value, read again, be heard again.
+        const auto describe = [button = c.button, box = c.box] {
+            const QString value = box->text();
+            button->setAccessibleDescription(value.isEmpty() ? value : box->accessibleName() + ' ' + value);
+        };
+        describe();
+        connect(c.box, &QLineEdit::textChanged, c.button, describe);
     }
 
     // "VO Configure"
@@ -237,4 +250,15 @@ void Form1::buildControls()
     Label10->setBuddy(Text11);
     Label11->setBuddy(Text12);
     Label12->setBuddy(Text13);
+
+    // Tab goes in reading order, group by group as on the screen; Qt passes over what is
+    // hidden or disabled. The operator starts at the Port list.
+    const QWidgetList tabOrder{Combo9,    Combo2,    Combo3,    Combo4,    Combo5,   Text8,
+                               Command1,  Combo1,    Text14,    Command5,  Combo6,   Combo7,
+                               Combo8,    Command8,  Command11, Command12, Command13, Command14,
+                               Command15, Command16, Command17, Command18, Text3,    Command9,
+                               Text4,     Command10, Command4,  Text1};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    Combo9->setFocus();
 }

@@ -4,6 +4,9 @@
 #include "tests/support/pty.h"
 #include "tests/support/testmain.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -12,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -321,6 +325,47 @@ private Q_SLOTS:
         // Captions speak for buttons, so they must follow the caption.
         for (QPushButton *b : form.findChildren<QPushButton *>())
             QVERIFY2(b->accessibleName().isEmpty(), qPrintable(b->objectName()));
+        // A value that arrives is spoken at its channel's button, which has the focus.
+        form.Text22->setText("12.5");
+        QCOMPARE(QAccessible::queryAccessibleInterface(form.Command18)->text(QAccessible::Description),
+                 QStringLiteral("I4 value 12.5"));
+    }
+
+    void keyboard()
+    {
+        Form1 form(noSystemPorts);
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        // Tab from the first focus on, as a screen reader names each stop (on Linux a list's
+        // name is its text, and the label it is labelled by comes first among its relations).
+        QStringList heard;
+        for (int i = 0; i < 27; ++i) {
+            QAccessibleInterface *stop = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
+            if (stop->role() == QAccessible::ComboBox)
+                stop = stop->relations(QAccessible::Label).first().first;
+            heard << stop->text(QAccessible::Name);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        const QString id = "Device ID(01~F7)";
+        QCOMPARE(heard, QStringList({"Port", "Baudrate", "Parity", "Stop", id, "Connect",
+                                     "Baudrate", id, "Setup Baudrate", "Parity", "Stop", "Setup Configure",
+                                     "V1", "V2", "V3", "V4", "I1", "I2", "I3", "I4",
+                                     "VO1(0~10000)", "Setup VO1", "VO2(0~10000)", "Setup VO2",
+                                     "Clear", "Traffic log", "Port"}));
+
+        // Space and Enter press the button that has the focus.
+        QSignalSpy presses(form.Command4, &QPushButton::clicked);
+        for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
+            QTest::keyClick(form.Command4, key);
+        QCOMPARE(presses.count(), 3);
+
+        // Alt+Down opens a list, the arrows choose in it.
+        QTest::keyClick(form.Combo2, Qt::Key_Down, Qt::AltModifier);
+        QTRY_VERIFY(form.Combo2->view()->isVisible());
+        QTest::keyClick(form.Combo2->view(), Qt::Key_Down);
+        QTest::keyClick(form.Combo2->view(), Qt::Key_Return);
+        QCOMPARE(form.Combo2->currentText(), QStringLiteral("115200"));
     }
 
     void lists()
