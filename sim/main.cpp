@@ -48,6 +48,8 @@ int main(int argc, char *argv[])
     }
 
     QTextStream out(stdout);
+    for (const QString &note : transport.cleanedUp())
+        out << note << Qt::endl;
     if (!config->quiet) {
         QObject::connect(&transport, &sim::Transport::received, &app,
                          [&](const QByteArray &bytes) { out << "<- " << hex(bytes) << Qt::endl; });

@@ -63,22 +63,80 @@ bool Transport::openPty(int comNumber)
 
     const QString folder = serial::portFolder();
     QDir().mkpath(folder);
-    const QByteArray target = QFile::encodeName(device);
+    removed.clear();
+    removeStaleLinks(folder);
     const int first = comNumber > 0 ? comNumber : serial::FirstPort;
     const int last = comNumber > 0 ? comNumber : serial::LastPort;
-    for (int n = first; n <= last && link.isEmpty(); ++n) {
-        const QString path = QDir(folder).filePath(QStringLiteral("COM%1").arg(n));
-        // symlink() refuses an existing entry, a dangling link included: that
-        // number belongs to someone else.
-        if (::symlink(target.constData(), QFile::encodeName(path).constData()) == 0) {
-            link = path;
+    for (int n = first; n <= last && link.isEmpty(); ++n)
+        if (claim(QDir(folder).filePath(QStringLiteral("COM%1").arg(n))))
             com = n;
-        }
-    }
     if (link.isEmpty())
         return fail(comNumber > 0 ? QStringLiteral("COM%1 is taken in %2").arg(comNumber).arg(folder)
                                   : QStringLiteral("COM1 to COM9 are all taken in %1").arg(folder));
     listen();
+    return true;
+}
+
+// A simulator's link COMn has a lock file beside it, COMn.lock, which the
+// simulator holds (flock) while it lives and in which it records its process
+// id and its pseudo-terminal. A link whose lock no one holds and whose target
+// is the one recorded was left behind by a simulator that ended without
+// cleaning up (kill -9, a crash). Such a link leads to a pseudo-terminal that
+// the system may give to the next program that asks, perhaps another
+// simulator under another number: remove it. A link without such a record is
+// someone else's (an adapter pinned by hand) and stays.
+static QString lockPathOf(const QString &link)
+{
+    return link + QStringLiteral(".lock");
+}
+
+void Transport::removeStaleLinks(const QString &folder)
+{
+    for (int n = serial::FirstPort; n <= serial::LastPort; ++n) {
+        const QString path = QDir(folder).filePath(QStringLiteral("COM%1").arg(n));
+        const QByteArray lockPath = QFile::encodeName(lockPathOf(path));
+        const int lock = ::open(lockPath.constData(), O_RDWR | O_CLOEXEC);
+        if (lock < 0)
+            continue;
+        if (::flock(lock, LOCK_EX | LOCK_NB) == 0) {
+            char record[512] = {};
+            const ssize_t size = ::read(lock, record, sizeof record - 1);
+            const QStringList fields = QString::fromLocal8Bit(record, qMax<ssize_t>(size, 0)).split(u'\n');
+            if (fields.size() >= 2 && !fields[1].isEmpty() && QFile::symLinkTarget(path) == fields[1]
+                && QFile::remove(path))
+                removed << QStringLiteral("Removed COM%1 (%2), left behind by duve-sim process %3, which has ended")
+                               .arg(n)
+                               .arg(fields[1], fields[0]);
+            ::unlink(lockPath.constData());
+        }
+        ::close(lock);
+    }
+}
+
+// Takes COMn for this simulator: its lock first, so that no other simulator
+// takes the link for stale meanwhile, then the link itself.
+bool Transport::claim(const QString &path)
+{
+    const QByteArray lockPath = QFile::encodeName(lockPathOf(path));
+    const int lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lock < 0)
+        return false;
+    if (::flock(lock, LOCK_EX | LOCK_NB) != 0) { // a live simulator's
+        ::close(lock);
+        return false;
+    }
+    // symlink() refuses an existing entry, a dangling link included: that
+    // number belongs to someone else.
+    if (::symlink(QFile::encodeName(device).constData(), QFile::encodeName(path).constData()) != 0) {
+        ::unlink(lockPath.constData());
+        ::close(lock);
+        return false;
+    }
+    const QByteArray record = QByteArray::number(::getpid()) + '\n' + QFile::encodeName(device) + '\n';
+    if (::ftruncate(lock, 0) != 0 || ::write(lock, record.constData(), size_t(record.size())) != record.size())
+        qWarning("duve-sim: cannot record the owner of %s", lockPath.constData());
+    link = path;
+    linkLock = lock;
     return true;
 }
 
@@ -116,6 +174,9 @@ void Transport::close()
         // Only our own link: someone may have put another in its place.
         if (QFile::symLinkTarget(link) == device)
             QFile::remove(link);
+        ::unlink(QFile::encodeName(lockPathOf(link)).constData());
+        ::close(linkLock);
+        linkLock = -1;
         link.clear();
         com = 0;
     }

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
@@ -37,6 +38,9 @@ public:
     QString errorString() const { return error; }
     int comNumber() const { return com; } // 0 on a real device
     QString linkPath() const { return link; }
+    // What openPty found and removed: links that simulators which ended
+    // without cleaning up (killed, crashed) left in the port folder.
+    QStringList cleanedUp() const { return removed; }
     QString devicePath() const { return device; } // the slave side, or the device
     const Module &module() const { return model; }
 
@@ -57,6 +61,8 @@ private:
     };
 
     bool fail(const QString &message);
+    void removeStaleLinks(const QString &folder);
+    bool claim(const QString &path);
     void listen();
     void readLine();
     QString lineMismatch() const;
@@ -73,6 +79,8 @@ private:
     int ptySlave = -1;  // held open so the master never sees a hang-up
     int com = 0;
     QString link;
+    int linkLock = -1; // held while the link is ours: see claim()
+    QStringList removed;
     QString device;
     QString error;
 

@@ -4,6 +4,7 @@
 #include "tests/support/pty.h"
 #include "tests/support/testmain.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSerialPort>
@@ -430,29 +431,35 @@ private Q_SLOTS:
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGINT") << SIGINT;
         QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGKILL, then a new simulator") << SIGKILL;
     }
 
     void program()
     {
         QFETCH(int, signal);
         PortFolder folder;
-        QProcess program;
-        program.start(QStringLiteral(DUVE_SIM), {"--com", "4", "--quiet", "--value", "V1=1234"});
-        QByteArray out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("Listening on COM 4"), 20000);
         const QString link = comLink(folder, 4);
-        QVERIFY(out.contains(QFile::symLinkTarget(link).toUtf8()));
+        // A killed simulator cannot remove its link; the next one does.
+        for (int run = 0; run < (signal == SIGKILL ? 2 : 1); ++run) {
+            QProcess program;
+            program.start(QStringLiteral(DUVE_SIM), {"--com", "4", "--quiet", "--value", "V1=1234"});
+            QByteArray out;
+            QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("Listening on COM 4"), 20000);
+            QVERIFY(out.contains(QFile::symLinkTarget(link).toUtf8()));
+            QCOMPARE(out.contains("Removed COM4 "), run == 1);
 
-        ToolPort tool;
-        QVERIFY(tool.open(link, 38400));
-        tool.port.write(ReadV1);
-        QTRY_COMPARE(tool.bytes, framed("01030204D2"));
+            ToolPort tool;
+            QVERIFY(tool.open(link, 38400));
+            tool.port.write(ReadV1);
+            QTRY_COMPARE(tool.bytes, framed("01030204D2"));
 
-        ::kill(static_cast<pid_t>(program.processId()), signal);
-        QVERIFY(program.waitForFinished(20000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
-        QVERIFY(QFile::symLinkTarget(link).isEmpty());
+            ::kill(static_cast<pid_t>(program.processId()), run == 0 ? signal : SIGTERM);
+            QVERIFY(program.waitForFinished(20000));
+            const bool killed = signal == SIGKILL && run == 0;
+            QCOMPARE(program.exitStatus(), killed ? QProcess::CrashExit : QProcess::NormalExit);
+            QCOMPARE(QFile::symLinkTarget(link).isEmpty(), !killed);
+        }
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), QStringList());
     }
 
     // libmodbus, an independent master, reads what the module was given.
