@@ -153,4 +153,6 @@ private:
 
     SystemPortSource systemPorts;
     serial::PortMap ports;
+    // "COM n (device) why" for each port the last scan could not offer.
+    QStringList portsLeftOut;
 };

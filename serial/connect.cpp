@@ -20,7 +20,10 @@ void Form1::Command1_Click()
             return logMessage(MSComm1->errorString() + QStringLiteral("; not connected"));
         const int index = Combo9->currentIndex();
         if (index < 0)
-            return logMessage(QStringLiteral("Port: no port is selected; choose one from the list"));
+            return logMessage(QStringLiteral("Port: no port is selected; choose one from the list")
+                              + (portsLeftOut.isEmpty() ? QString()
+                                                        : QStringLiteral(". Left out by the last scan: ")
+                                                              + portsLeftOut.join(QStringLiteral(". "))));
         MSComm1->setCommPort(static_cast<qint16>(Combo9->itemData(index).toInt()));
         Command1->setText(QStringLiteral("Disconnect"));
         if (!MSComm1->setPortOpen(true)) {

@@ -4,9 +4,7 @@
 
 #include <QFile>
 
-#include <grp.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 
 MSComm::MSComm(PortResolver resolver, QObject *parent)
     : QObject(parent), resolver(std::move(resolver))
@@ -40,15 +38,7 @@ bool MSComm::fail(const QString &why)
     return false;
 }
 
-// The group that may open a device, for the advice on a refused open.
-static QString deviceGroup(const QString &device)
-{
-    struct stat st {};
-    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
-        return QStringLiteral("dialout");
-    const group *g = ::getgrgid(st.st_gid);
-    return g ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
-}
+using serial::deviceGroup;
 
 bool MSComm::open()
 {

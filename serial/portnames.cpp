@@ -9,11 +9,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <tuple>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace serial {
@@ -120,21 +123,48 @@ QString heldQtLockFile(const QString &device)
     return {};
 }
 
-bool isDeviceAvailable(const QString &path)
+QString deviceGroup(const QString &device)
 {
+    struct stat st {};
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
+        return QStringLiteral("dialout");
+    const group *g = ::getgrgid(st.st_gid);
+    return g ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
+}
+
+QString deviceProblem(const QString &path)
+{
+    const QString inUse = QStringLiteral("is in use by another program");
     const QString device = canonicalDevice(path);
-    if (device.isEmpty() || !heldQtLockFile(device).isEmpty())
-        return false;
+    if (device.isEmpty())
+        return QStringLiteral("does not exist");
+    if (!heldQtLockFile(device).isEmpty())
+        return inUse;
     // Non-blocking so that a modem line cannot stall the scan; no controlling tty.
     const int fd = ::open(QFile::encodeName(device).constData(),
                           O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        switch (errno) {
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("is not open to this user; add your user to the group \"%1\" "
+                                  "(sudo adduser $USER %1) and log in again")
+                .arg(deviceGroup(device));
+        case EBUSY: // opened for exclusive use (TIOCEXCL)
+            return inUse;
+        default:
+            return QStringLiteral("cannot be opened (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        }
+    }
     // flock conflicts with any other open of the device, in this process too,
     // and holds against root, unlike TIOCEXCL.
-    const bool available = ::isatty(fd) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    QString problem;
+    if (!::isatty(fd))
+        problem = QStringLiteral("is not a serial device");
+    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        problem = inUse;
     ::close(fd);
-    return available;
+    return problem;
 }
 
 } // namespace serial

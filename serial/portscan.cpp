@@ -1,27 +1,47 @@
 // The scan of ports 1..9 into the port list.
 #include "app/form1.h"
+#include "serial/mscomm.h"
 
 #include <QComboBox>
 
 bool Form1::IsComPortAvailable(qint16 portNum)
 {
     const QString device = ports.value(portNum);
-    return !device.isEmpty() && serial::isDeviceAvailable(device);
+    return !device.isEmpty() && serial::deviceProblem(device).isEmpty();
 }
 
 // Both the start-up and every edit of the port list rebuild it the same way.
+// The ports it leaves out are kept with the reason, so that a Connect without
+// a port, and the empty list's tooltip, can tell the operator what to do.
 void Form1::scanPorts()
 {
     ports = serial::assignPortNumbers(serial::portFolder(), systemPorts());
+    portsLeftOut.clear();
     int count = 0;
     for (qint16 n = serial::FirstPort; n <= serial::LastPort; ++n) {
-        if (!IsComPortAvailable(n))
+        const QString path = ports.value(n);
+        if (path.isEmpty())
             continue;
+        const QString device = serial::canonicalDevice(path);
+        QString problem = serial::deviceProblem(path);
+        if (!problem.isEmpty() && MSComm1->PortOpen() && MSComm1->CommPort() == n)
+            problem = QStringLiteral("is connected in this window");
+        if (!problem.isEmpty()) {
+            portsLeftOut << QStringLiteral("COM %1 (%2) %3").arg(n).arg(device.isEmpty() ? path : device, problem);
+            continue;
+        }
         Combo9->addItem(QStringLiteral("COM %1").arg(n));
         Combo9->setItemData(count, n);
-        Combo9->setItemData(count, serial::canonicalDevice(ports.value(n)), Qt::ToolTipRole);
+        Combo9->setItemData(count, device, Qt::ToolTipRole);
         ++count;
     }
+    if (count > 0)
+        Combo9->setToolTip(QString());
+    else if (portsLeftOut.isEmpty())
+        Combo9->setToolTip(QStringLiteral("No serial port found"));
+    else
+        Combo9->setToolTip(QStringLiteral("No port can be opened now. Left out by the last scan:\n")
+                           + portsLeftOut.join(u'\n'));
 }
 
 void Form1::Combo9_Change()

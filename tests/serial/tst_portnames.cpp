@@ -88,32 +88,32 @@ private Q_SLOTS:
         QVERIFY(folder.link(1, pty.slavePath()));
         const QString link = QDir(folder.path()).filePath("COM1");
 
-        QVERIFY(serial::isDeviceAvailable(link));
-        QVERIFY(serial::isDeviceAvailable(pty.slavePath()));
-        QVERIFY(!serial::isDeviceAvailable("/dev/duve-no-such-device"));
-        QVERIFY(!serial::isDeviceAvailable(QDir(folder.path()).filePath("COM8"))); // no link at all
-        QVERIFY(!serial::isDeviceAvailable("/dev/null"));                          // not a terminal
+        QCOMPARE(serial::deviceProblem(link), "");
+        QCOMPARE(serial::deviceProblem(pty.slavePath()), "");
+        QCOMPARE(serial::deviceProblem("/dev/duve-no-such-device"), "does not exist");
+        QCOMPARE(serial::deviceProblem(QDir(folder.path()).filePath("COM8")), "does not exist"); // no link at all
+        QCOMPARE(serial::deviceProblem("/dev/null"), "is not a serial device");
 
         {
             Holder other("flock", pty.slavePath());
             QVERIFY(other.held);
-            QVERIFY(!serial::isDeviceAvailable(link));
+            QCOMPARE(serial::deviceProblem(link), "is in use by another program");
         }
-        QVERIFY(serial::isDeviceAvailable(link));
+        QCOMPARE(serial::deviceProblem(link), "");
         {
             // Qt's lock is named after the device, so the link must resolve.
             Holder other("qt", pty.slavePath());
             QVERIFY(other.held);
             QVERIFY(!serial::heldQtLockFile(pty.slavePath()).isEmpty());
-            QVERIFY(!serial::isDeviceAvailable(link));
+            QCOMPARE(serial::deviceProblem(link), "is in use by another program");
         }
-        QVERIFY(serial::isDeviceAvailable(link));
+        QCOMPARE(serial::deviceProblem(link), "");
         {
             QSerialPort mine(pty.slavePath());
             QVERIFY(mine.open(QIODevice::ReadWrite));
-            QVERIFY(!serial::isDeviceAvailable(link));
+            QCOMPARE(serial::deviceProblem(link), "is in use by another program");
         }
-        QVERIFY(serial::isDeviceAvailable(link));
+        QCOMPARE(serial::deviceProblem(link), "");
     }
 
     void testingLeavesLineSettingsAlone()
@@ -127,7 +127,7 @@ private Q_SLOTS:
         QVERIFY(tcsetattr(pty.master(), TCSANOW, &before) == 0);
         QVERIFY(tcgetattr(pty.master(), &before) == 0);
 
-        QVERIFY(serial::isDeviceAvailable(pty.slavePath()));
+        QCOMPARE(serial::deviceProblem(pty.slavePath()), "");
 
         termios after{};
         QVERIFY(tcgetattr(pty.master(), &after) == 0);
