@@ -114,23 +114,6 @@ private Q_SLOTS:
         QCOMPARE(lines[2], "2024/03/02 07:04:09 Connected");
     }
 
-    void failedWriteIsLogged()
-    {
-        Rig rig;
-        QVERIFY(rig.connect());
-        rig.peer.hangUp();
-        rig.form.FrameBytes = {0x01, 0x03, 0x00, 0x04, 0x00, 0x01, 0xC5, 0xCB};
-        rig.form.SendFrame();
-        // The failed write and the loss behind it are both logged, above the send line.
-        QTRY_VERIFY(!rig.form.MSComm1->PortOpen());
-        const QStringList lines = logLines(rig.form);
-        QCOMPARE(lines.size(), 4);
-        const QString failures = lines[0] + lines[1];
-        QVERIFY2(failures.contains("writing to COM 1 (" + rig.pty.slavePath() + ") failed") && failures.contains("was lost"),
-                 qPrintable(lines.join(" | ")));
-        QVERIFY(lines[2].contains(" send  01 03 00 04"));
-    }
-
     void clear()
     {
         Form1 form(noSystemPorts);

@@ -20,15 +20,6 @@
 
 namespace {
 
-// Frame bytes from hex text, check bytes by the reference CRC.
-QByteArray framed(const QByteArray &hex)
-{
-    QByteArray bytes = QByteArray::fromHex(hex);
-    const quint16 crc = referenceCrc16(bytes);
-    bytes.append(static_cast<char>(crc & 0xFF));
-    return bytes.append(static_cast<char>(crc >> 8));
-}
-
 bool checkFits(const QByteArray &frame)
 {
     return frame.size() > 2 && framed(frame.chopped(2).toHex()) == frame;

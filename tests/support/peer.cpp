@@ -18,6 +18,14 @@ quint16 referenceCrc16(const QByteArray &bytes)
     return crc;
 }
 
+QByteArray framed(const QByteArray &hex)
+{
+    QByteArray bytes = QByteArray::fromHex(hex);
+    const quint16 crc = referenceCrc16(bytes);
+    bytes.append(static_cast<char>(crc & 0xFF));
+    return bytes.append(static_cast<char>(crc >> 8));
+}
+
 Peer::Peer(PtyPair &pty) : pty(pty), notifier(pty.master(), QSocketNotifier::Read)
 {
     connect(&notifier, &QSocketNotifier::activated, this, &Peer::readMaster);
@@ -67,6 +75,9 @@ void Peer::split()
         const QByteArray frame = pending.first(size);
         pending.remove(0, size);
         complete << frame;
+        const QByteArray reply = respond ? respond(frame) : QByteArray();
+        if (!reply.isEmpty() && ::write(pty.master(), reply.constData(), reply.size()) == reply.size())
+            written += reply;
     }
 }
 
@@ -85,10 +96,18 @@ bool Peer::answer(const QByteArray &reply, int pieces)
 {
     pieces = qBound(1, pieces, int(qMax<qsizetype>(1, reply.size())));
     const qsizetype step = (reply.size() + pieces - 1) / pieces;
-    for (qsizetype at = 0; at < reply.size(); at += step) {
-        const QByteArray piece = reply.mid(at, step);
+    QByteArrayList cut;
+    for (qsizetype at = 0; at < reply.size(); at += step)
+        cut << reply.mid(at, step);
+    return answer(cut);
+}
+
+bool Peer::answer(const QByteArrayList &pieces, int pauseMs)
+{
+    for (const QByteArray &piece : pieces) {
         if (::write(pty.master(), piece.constData(), piece.size()) != piece.size())
             return false;
+        written += piece;
         // The kernel hands written bytes to the tool's side a moment later;
         // wait for them there (the tool cannot read them meanwhile), then
         // let the tool take them.
@@ -97,6 +116,8 @@ bool Peer::answer(const QByteArray &reply, int pieces)
             return false;
         if (!QTest::qWaitFor([&] { return pty.unread() == 0; }, 5000))
             return false;
+        if (pauseMs > 0)
+            QTest::qWait(pauseMs);
     }
     return true;
 }

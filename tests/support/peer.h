@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 #include "serial/ttyline.h"
@@ -14,6 +15,8 @@ class PtyPair;
 
 // CRC-16 of Modbus RTU worked bit by bit, independent of the tool's tables.
 quint16 referenceCrc16(const QByteArray &bytes);
+// Frame bytes from hex text, with check bytes by the reference CRC.
+QByteArray framed(const QByteArray &hex);
 
 // The device on the far end of a pseudo-terminal: records every byte the
 // tool writes, splits it into frames (8-byte RTU requests, ":"-led ASCII
@@ -29,6 +32,8 @@ public:
     ~Peer() override;
 
     QByteArray received() const { return bytes; }
+    // Every byte written to the tool, in order.
+    QByteArray sent() const { return written; }
     QList<QByteArray> frames() const { return complete; }
     // The line settings the tool has set on its end right now.
     std::optional<serial::TtyLine> line() const;
@@ -39,6 +44,12 @@ public:
     // Writes bytes to the tool; with pieces > 1 each piece waits until the
     // tool has taken the one before, so every piece is a receive event of its own.
     bool answer(const QByteArray &reply, int pieces = 1);
+    // The same with the pieces given, and a pause after each.
+    bool answer(const QByteArrayList &pieces, int pauseMs = 0);
+
+    // When set, each complete frame from the tool is answered at once with
+    // what this returns (nothing when empty), as a module would.
+    std::function<QByteArray(const QByteArray &frame)> respond;
 
     // Closes the far end, as an unplugged adapter would.
     void hangUp();
@@ -50,6 +61,7 @@ private:
     PtyPair &pty;
     QSocketNotifier notifier;
     QByteArray bytes;
+    QByteArray written;
     QByteArray pending;
     QList<QByteArray> complete;
     QStringList bad;

@@ -11,6 +11,8 @@ QStringList noSystemPorts();
 
 // The log's lines, newest first.
 QStringList logLines(const Form1 &form);
+// Every byte of the log's lines of one kind ("send", "receive"), oldest line first.
+QByteArray logBytes(const Form1 &form, QStringView word);
 
 // A started window whose only port, COM 1, is a pseudo-terminal with a
 // scripted peer on the far end.
