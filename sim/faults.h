@@ -12,6 +12,9 @@ struct Faults
     int dropEvery = 0;    // every Nth answer is lost
     int corruptEvery = 0; // every Nth answer has its last byte before the check bytes inverted
     int splitPieces = 1;  // answers go out in this many pieces
+    // this far apart: long enough for the tool to take each piece as a
+    // receive event of its own
+    int splitGapMs = 20;
 };
 
 class FaultInjector

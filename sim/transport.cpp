@@ -17,17 +17,13 @@
 
 namespace sim {
 
-// Pieces of a split answer are this far apart: long enough for the tool to
-// take each one as a receive event of its own.
-constexpr int SplitGapMs = 20;
-
 static QString lineName(const serial::TtyLine &line)
 {
     return QStringLiteral("%1 %2").arg(line.baud).arg(formatName(line));
 }
 
 Transport::Transport(const ModuleOptions &module, const Faults &faults, int delayMs, QObject *parent)
-    : QObject(parent), model(module), faults(faults), delayMs(delayMs)
+    : QObject(parent), model(module), faults(faults), delayMs(delayMs), splitGapMs(faults.splitGapMs)
 {
     clock.start();
     sendTimer.setSingleShot(true);
@@ -241,7 +237,7 @@ void Transport::answer(const QByteArray &request)
         return;
     const QList<QByteArray> pieces = faults.shape(reply);
     for (qsizetype i = 0; i < pieces.size(); ++i)
-        queue << Outgoing{pieces[i], i == 0 ? delayMs : SplitGapMs, false};
+        queue << Outgoing{pieces[i], i == 0 ? delayMs : splitGapMs, false};
     // The module changes its settings after the echo, whether the line lost it or not.
     if (settingsWritten) {
         if (pieces.isEmpty())
