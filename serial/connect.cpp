@@ -19,11 +19,16 @@ void Form1::Command1_Click()
         if (!settingsTaken)
             return logMessage(MSComm1->errorString() + QStringLiteral("; not connected"));
         const int index = Combo9->currentIndex();
-        if (index < 0)
-            return logMessage(QStringLiteral("Port: no port is selected; choose one from the list")
-                              + (portsLeftOut.isEmpty() ? QString()
-                                                        : QStringLiteral(". Left out by the last scan: ")
-                                                              + portsLeftOut.join(QStringLiteral(". "))));
+        if (index < 0) {
+            // Say first what the operator can do about it.
+            const QString leftOut = portsLeftOut.join(QStringLiteral(". "));
+            if (Combo9->count() > 0)
+                return logMessage(QStringLiteral("Port: no port is selected; choose one from the list")
+                                  + (leftOut.isEmpty() ? QString() : ". Left out by the last scan: " + leftOut));
+            return logMessage(QStringLiteral("Port: no port is selected; ")
+                              + (leftOut.isEmpty() ? QStringLiteral("no serial port was found")
+                                                   : "none can be opened: " + leftOut));
+        }
         MSComm1->setCommPort(static_cast<qint16>(Combo9->itemData(index).toInt()));
         Command1->setText(QStringLiteral("Disconnect"));
         if (!MSComm1->setPortOpen(true)) {

@@ -146,10 +146,16 @@ QString deviceProblem(const QString &path)
     if (fd < 0) {
         switch (errno) {
         case EACCES:
-        case EPERM:
+        case EPERM: {
+            // Joining the group helps only where the group may read and write.
+            struct stat st {};
+            const mode_t groupRw = S_IRGRP | S_IWGRP;
+            if (::stat(QFile::encodeName(device).constData(), &st) == 0 && (st.st_mode & groupRw) != groupRw)
+                return QStringLiteral("is not open to this user; only its owner may open it");
             return QStringLiteral("is not open to this user; add your user to the group \"%1\" "
                                   "(sudo adduser $USER %1) and log in again")
                 .arg(deviceGroup(device));
+        }
         case EBUSY: // opened for exclusive use (TIOCEXCL)
             return inUse;
         default:

@@ -38,7 +38,7 @@ void Form1::scanPorts()
     if (count > 0)
         Combo9->setToolTip(QString());
     else if (portsLeftOut.isEmpty())
-        Combo9->setToolTip(QStringLiteral("No serial port found"));
+        Combo9->setToolTip(QStringLiteral("No serial port was found"));
     else
         Combo9->setToolTip(QStringLiteral("No port can be opened now. Left out by the last scan:\n")
                            + portsLeftOut.join(u'\n'));
