@@ -23,7 +23,6 @@
 
 #include <grp.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -352,13 +351,13 @@ private:
             QVERIFY(QFile::copy(match.captured(1), copies.filePath("lsan.supp")));
             env.insert("LSAN_OPTIONS", QString(lsan).replace(match.captured(1), copies.filePath("lsan.supp")));
         }
-        for (const QString &file : {program, copies.filePath("lsan.supp")})
-            QFile::setPermissions(file, QFile::permissions(file) | QFile::ReadOther | QFile::ExeOther);
 
         PtyPair device;
         const QByteArray path = QFile::encodeName(device.slavePath());
         const group *dialout = ::getgrnam("dialout");
-        QVERIFY(dialout && ::chown(path.constData(), 0, dialout->gr_gid) == 0 && ::chmod(path.constData(), 0660) == 0);
+        QVERIFY(dialout && ::chown(path.constData(), 0, dialout->gr_gid) == 0);
+        QVERIFY(QFile::setPermissions(device.slavePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                                              | QFile::WriteGroup));
         env.insert("DUVE_DENIED_DEVICE", device.slavePath());
         env.insert("HOME", copies.path());
 
