@@ -20,20 +20,21 @@ void Form1::scanPorts()
     int count = 0;
     for (qint16 n = serial::FirstPort; n <= serial::LastPort; ++n) {
         const QString path = ports.value(n);
+        if (IsComPortAvailable(n)) {
+            Combo9->addItem(QStringLiteral("COM %1").arg(n));
+            Combo9->setItemData(count, n);
+            Combo9->setItemData(count, serial::canonicalDevice(path), Qt::ToolTipRole);
+            ++count;
+            continue;
+        }
         if (path.isEmpty())
             continue;
         const QString device = serial::canonicalDevice(path);
-        QString problem = serial::deviceProblem(path);
-        if (!problem.isEmpty() && MSComm1->PortOpen() && MSComm1->CommPort() == n)
-            problem = QStringLiteral("is connected in this window");
-        if (!problem.isEmpty()) {
+        const QString problem = MSComm1->PortOpen() && MSComm1->CommPort() == n
+                                    ? QStringLiteral("is connected in this window")
+                                    : serial::deviceProblem(path);
+        if (!problem.isEmpty()) // unless it has come free since
             portsLeftOut << QStringLiteral("COM %1 (%2) %3").arg(n).arg(device.isEmpty() ? path : device, problem);
-            continue;
-        }
-        Combo9->addItem(QStringLiteral("COM %1").arg(n));
-        Combo9->setItemData(count, n);
-        Combo9->setItemData(count, device, Qt::ToolTipRole);
-        ++count;
     }
     if (count > 0)
         Combo9->setToolTip(QString());

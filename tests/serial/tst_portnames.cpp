@@ -161,6 +161,14 @@ private Q_SLOTS:
         QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 6"}));
         QCOMPARE(form.Combo9->currentIndex(), -1);
         QCOMPARE(form.Combo9->currentText(), QString());
+
+        // Connected to COM 6 as well, the list is empty and its tooltip says why.
+        form.Combo9->setCurrentIndex(0);
+        form.Command1_Click();
+        QTest::keyClicks(form.Combo9->lineEdit(), "x");
+        QCOMPARE(form.Combo9->count(), 0);
+        QVERIFY2(form.Combo9->toolTip().contains("COM 6 (" + com6.slavePath() + ") is connected in this window"),
+                 qPrintable(form.Combo9->toolTip()));
     }
 
     void choosingAPortDoesNotRescan()
