@@ -4,15 +4,17 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
 #include <sys/file.h>
+#include <termios.h>
 
 MSComm::MSComm(PortResolver resolver, QObject *parent)
     : QObject(parent), resolver(std::move(resolver))
 {
-    connect(&port, &QSerialPort::readyRead, this, [this] {
-        commEvent = comEvReceive;
-        Q_EMIT OnComm();
-    });
+    connect(&port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
     connect(&port, &QSerialPort::errorOccurred, this, &MSComm::onError);
 }
 
@@ -51,23 +53,15 @@ bool MSComm::open()
     if (!serial::heldQtLockFile(device).isEmpty())
         return fail(QStringLiteral("%1 is in use by another program").arg(portName()));
 
-    // A pseudo-terminal carries neither parity nor a data length other than
-    // 8 (the kernel drops them), and no 1.5 stop bits: open it with what it can carry.
     const bool pty = device.startsWith(QLatin1String("/dev/pts/"));
-    if (!pty && settings.dataBits == 4)
-        return fail(QStringLiteral("%1 cannot use 4 data bits").arg(portName()));
-    static const QMap<char, QSerialPort::Parity> parities{{'n', QSerialPort::NoParity},
-                                                          {'e', QSerialPort::EvenParity},
-                                                          {'o', QSerialPort::OddParity},
-                                                          {'m', QSerialPort::MarkParity},
-                                                          {'s', QSerialPort::SpaceParity}};
+    const auto line = serial::portLine(settings, pty, portName(), &error);
+    if (!line)
+        return false;
     port.setPortName(device);
     port.setBaudRate(settings.baud);
-    port.setParity(pty ? QSerialPort::NoParity : parities.value(settings.parity));
-    port.setDataBits(pty ? QSerialPort::Data8 : static_cast<QSerialPort::DataBits>(settings.dataBits));
-    port.setStopBits(settings.stopHalves == 4   ? QSerialPort::TwoStop
-                     : settings.stopHalves == 3 && !pty ? QSerialPort::OneAndHalfStop
-                                                        : QSerialPort::OneStop);
+    port.setParity(line->parity);
+    port.setDataBits(line->dataBits);
+    port.setStopBits(line->stopBits);
     port.setFlowControl(QSerialPort::NoFlowControl);
     if (!port.open(QIODevice::ReadWrite)) {
         switch (port.error()) {
@@ -88,7 +82,34 @@ bool MSComm::open()
     }
     port.setDataTerminalReady(true);
     port.setRequestToSend(false);
+    received.clear();
+    markState = serial::MarkState::Plain;
+    marking = line->markErrors;
+    if (marking && !markErrors()) {
+        const QString why = qt_error_string(errno);
+        port.close();
+        return fail(QStringLiteral("%1 cannot mark bytes received with parity errors: %2").arg(portName(), why));
+    }
     return true;
+}
+
+// Qt opens a port with input parity checking off, so a byte in error passes
+// as if it were good. Have the driver check and mark it instead, with breaks
+// marked too (no IGNBRK, no BRKINT) and FF bytes kept whole (no ISTRIP).
+bool MSComm::markErrors()
+{
+    termios tio{};
+    if (::tcgetattr(port.handle(), &tio) != 0)
+        return false;
+    tio.c_iflag |= INPCK | PARMRK;
+    tio.c_iflag &= ~(IGNPAR | ISTRIP | IGNBRK | BRKINT);
+    return ::tcsetattr(port.handle(), TCSANOW, &tio) == 0;
+}
+
+void MSComm::close()
+{
+    port.close();
+    received.clear();
 }
 
 bool MSComm::setPortOpen(bool open)
@@ -97,7 +118,7 @@ bool MSComm::setPortOpen(bool open)
         return true;
     if (open)
         return this->open();
-    port.close();
+    close();
     return true;
 }
 
@@ -120,24 +141,39 @@ bool MSComm::Output(const QString &text)
     return Output(text.toLatin1());
 }
 
+// Everything Qt has read is taken at once, so that no one sees a byte before
+// its mark is undone; a mark cut between two reads adds nothing until its end.
+void MSComm::onReadyRead()
+{
+    const QByteArray bytes = port.readAll();
+    const qsizetype before = received.size();
+    received += marking ? serial::unmarkErrors(bytes, markState) : bytes;
+    if (received.size() == before)
+        return;
+    commEvent = comEvReceive;
+    Q_EMIT OnComm();
+}
+
 qint16 MSComm::InBufferCount() const
 {
-    return static_cast<qint16>(qMin<qint64>(port.bytesAvailable(), 32767));
+    return static_cast<qint16>(qMin<qsizetype>(received.size(), 32767));
 }
 
 QByteArray MSComm::Input()
 {
-    return port.readAll();
+    return std::exchange(received, QByteArray());
 }
 
 QByteArray MSComm::Input(qint64 count)
 {
-    return port.read(count);
+    const QByteArray bytes = received.first(qBound<qint64>(0, count, received.size()));
+    received.remove(0, bytes.size());
+    return bytes;
 }
 
 QByteArray MSComm::Peek()
 {
-    return port.peek(port.bytesAvailable());
+    return received;
 }
 
 void MSComm::onError(QSerialPort::SerialPortError code)
@@ -149,9 +185,8 @@ void MSComm::onError(QSerialPort::SerialPortError code)
     case QSerialPort::ResourceError: {
         // Qt keeps reporting a dead device as fast as it can until the port
         // is closed, so close it now.
-        const QString reason = QStringLiteral("%1 was lost (%2); the port is closed")
-                                   .arg(portName(), port.errorString());
-        port.close();
+        const QString reason = serial::lossMessage(portName(), port.errorString());
+        close();
         Q_EMIT PortLost(reason);
         break;
     }
@@ -163,3 +198,19 @@ void MSComm::onError(QSerialPort::SerialPortError code)
         break;
     }
 }
+
+namespace serial {
+
+QString lossMessage(const QString &portName, const QString &systemText)
+{
+    // What the system reports when a device is unplugged or a pseudo-terminal's
+    // other end closes; often only a left-over error of an earlier call.
+    static const int gone[] = {0, EIO, ENXIO, ENODEV, ENOENT, EAGAIN, ENOTTY, EBADF};
+    const bool saysMore = std::none_of(std::begin(gone), std::end(gone),
+                                       [&](int code) { return systemText == qt_error_string(code); });
+    return QStringLiteral("%1 was lost: the device went away (unplugged, or the other end closed%2); "
+                          "the port is closed")
+        .arg(portName, saysMore ? QStringLiteral("; the system says: ") + systemText : QString());
+}
+
+} // namespace serial

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/parity.h"
 #include "serial/settings.h"
 
 #include <QByteArray>
@@ -13,6 +14,8 @@
 // settings text, raising OnComm on the event thread whenever bytes arrive
 // (a receive threshold of one byte). Input and output buffers grow as
 // needed instead of holding 1024 and 512 bytes, so nothing is ever dropped.
+// On a real port with parity, a byte received with a parity or framing error
+// reads as the replacement character "?".
 class MSComm : public QObject
 {
     Q_OBJECT
@@ -63,7 +66,10 @@ Q_SIGNALS:
 
 private:
     bool open();
+    bool markErrors();
+    void close();
     bool fail(const QString &why);
+    void onReadyRead();
     void onError(QSerialPort::SerialPortError code);
 
     PortResolver resolver;
@@ -73,6 +79,18 @@ private:
     serial::LineSettings settings;
     QString device;
     qint16 commEvent = 0;
+    // What has arrived and not been taken, with the driver's marks undone.
+    QByteArray received;
+    bool marking = false;
+    serial::MarkState markState = serial::MarkState::Plain;
     bool writing = false;
     QString error;
 };
+
+namespace serial {
+
+// The log line of a port that went away while open. systemText, the system's
+// own words for the failure, is kept only where it says more than that.
+QString lossMessage(const QString &portName, const QString &systemText);
+
+} // namespace serial

@@ -34,6 +34,7 @@ std::optional<LineSettings> parseSettings(QStringView text, QString *error)
         return refuse(error, QStringLiteral("Parity \"%1\" must be n, e, o, m or s").arg(fields[1]));
     s.parity = parity.at(0).toLatin1();
 
+    s.lengthText = fields[2].toString();
     s.dataBits = fields[2].toInt(&ok);
     if (!ok || s.dataBits < 4 || s.dataBits > 8)
         return refuse(error, QStringLiteral("Length \"%1\" must be 4 to 8 data bits").arg(fields[2]));
@@ -47,6 +48,48 @@ std::optional<LineSettings> parseSettings(QStringView text, QString *error)
     else
         return refuse(error, QStringLiteral("Stop \"%1\" must be 1, 1.5 or 2 stop bits").arg(fields[3]));
     return s;
+}
+
+std::optional<PortLine> portLine(const LineSettings &settings, bool pseudoTerminal, QStringView portName,
+                                 QString *problem)
+{
+    PortLine line;
+    if (pseudoTerminal) {
+        line.stopBits = settings.stopHalves == 4 ? QSerialPort::TwoStop : QSerialPort::OneStop;
+        return line;
+    }
+    // Linux knows 5 to 8 data bits, and one stop-bit flag that means 2 stop
+    // bits, or 1.5 after 5 data bits. Qt would take 1.5 as 1 without a word.
+    if (settings.dataBits < 5) {
+        *problem = QStringLiteral("Length \"%1\" cannot be used on %2: a serial port sends 5 to 8 data bits")
+                       .arg(settings.lengthText, portName);
+        return std::nullopt;
+    }
+    const bool five = settings.dataBits == 5;
+    if (settings.stopHalves == 3 && !five) {
+        *problem = QStringLiteral("Stop \"1.5\" cannot be used on %1 with %2 data bits: a serial port sends "
+                                  "1.5 stop bits only after 5 data bits")
+                       .arg(portName)
+                       .arg(settings.dataBits);
+        return std::nullopt;
+    }
+    if (settings.stopHalves == 4 && five) {
+        *problem = QStringLiteral("Stop \"2\" cannot be used on %1 with 5 data bits: after 5 data bits a "
+                                  "serial port sends 1.5 stop bits, not 2")
+                       .arg(portName);
+        return std::nullopt;
+    }
+    line.dataBits = static_cast<QSerialPort::DataBits>(settings.dataBits);
+    line.stopBits = settings.stopHalves == 2 ? QSerialPort::OneStop : QSerialPort::TwoStop;
+    switch (settings.parity) {
+    case 'e': line.parity = QSerialPort::EvenParity; break;
+    case 'o': line.parity = QSerialPort::OddParity; break;
+    case 'm': line.parity = QSerialPort::MarkParity; break;
+    case 's': line.parity = QSerialPort::SpaceParity; break;
+    default: line.parity = QSerialPort::NoParity; break;
+    }
+    line.markErrors = line.parity != QSerialPort::NoParity;
+    return line;
 }
 
 } // namespace serial

@@ -73,6 +73,103 @@ private Q_SLOTS:
         QTEST(parsed->stopHalves, "stopHalves");
     }
 
+    // What a port is opened with for each settings text: Linux carries 5 to 8
+    // data bits, every parity (mark and space too), and 1.5 stop bits only as
+    // its 2-stop setting after 5 data bits.
+    void portLine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("pty");
+        QTest::addColumn<QString>("refusal"); // empty: opened
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("parity");
+        QTest::addColumn<int>("stopBits");
+        QTest::addColumn<bool>("marked");
+        using P = QSerialPort;
+        const QString none;
+        QTest::newRow("defaults") << "38400,n,8,1" << false << none << 8 << int(P::NoParity) << int(P::OneStop) << false;
+        QTest::newRow("N") << "9600,N,7,2" << false << none << 7 << int(P::NoParity) << int(P::TwoStop) << false;
+        QTest::newRow("e") << "9600,e,8,1" << false << none << 8 << int(P::EvenParity) << int(P::OneStop) << true;
+        QTest::newRow("E") << "9600,E,7,2" << false << none << 7 << int(P::EvenParity) << int(P::TwoStop) << true;
+        QTest::newRow("o") << "9600,o,6,1" << false << none << 6 << int(P::OddParity) << int(P::OneStop) << true;
+        QTest::newRow("O") << "9600,O,8,2" << false << none << 8 << int(P::OddParity) << int(P::TwoStop) << true;
+        QTest::newRow("m") << "9600,m,8,1" << false << none << 8 << int(P::MarkParity) << int(P::OneStop) << true;
+        QTest::newRow("M") << "9600,M,6,2" << false << none << 6 << int(P::MarkParity) << int(P::TwoStop) << true;
+        QTest::newRow("s") << "9600,s,7,1" << false << none << 7 << int(P::SpaceParity) << int(P::OneStop) << true;
+        QTest::newRow("S") << "9600,S,5,1" << false << none << 5 << int(P::SpaceParity) << int(P::OneStop) << true;
+        QTest::newRow("5 data bits, 1.5 stop") << "9600,n,5,1.5" << false << none << 5 << int(P::NoParity)
+                                               << int(P::TwoStop) << false;
+        QTest::newRow("8 data bits, 1.5 stop") << "9600,n,8,1.5" << false << "Stop \"1.5\" cannot be used on COM 3"
+                                               << 0 << 0 << 0 << false;
+        QTest::newRow("6 data bits, 1.5 stop") << "9600,E,6,1.5" << false << "Stop \"1.5\" cannot be used" << 0 << 0
+                                               << 0 << false;
+        QTest::newRow("5 data bits, 2 stop") << "9600,n,5,2" << false << "Stop \"2\" cannot be used on COM 3" << 0
+                                             << 0 << 0 << false;
+        QTest::newRow("4 data bits") << "9600,n,4,1" << false << "Length \"4\" cannot be used on COM 3" << 0 << 0 << 0
+                                     << false;
+        QTest::newRow("4 data bits as typed") << "9600,o,04,1.5" << false << "Length \"04\" cannot be used" << 0 << 0
+                                              << 0 << false;
+        QTest::newRow("pty: parity, 7 bits, 1.5 stop") << "9600,e,7,1.5" << true << none << 8 << int(P::NoParity)
+                                                       << int(P::OneStop) << false;
+        QTest::newRow("pty: mark, 5 bits, 2 stop") << "9600,M,5,2" << true << none << 8 << int(P::NoParity)
+                                                   << int(P::TwoStop) << false;
+        QTest::newRow("pty: 4 data bits") << "9600,n,4,1" << true << none << 8 << int(P::NoParity) << int(P::OneStop)
+                                          << false;
+    }
+
+    void portLine()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, pty);
+        QFETCH(QString, refusal);
+        const auto settings = serial::parseSettings(text);
+        QVERIFY(settings);
+        QString problem;
+        const auto line = serial::portLine(*settings, pty, u"COM 3 (/dev/ttyUSB0)", &problem);
+        if (!refusal.isEmpty()) {
+            QVERIFY(!line);
+            QVERIFY2(problem.startsWith(refusal), qPrintable(problem));
+            return;
+        }
+        QVERIFY(line);
+        QTEST(int(line->dataBits), "dataBits");
+        QTEST(int(line->parity), "parity");
+        QTEST(int(line->stopBits), "stopBits");
+        QTEST(line->markErrors, "marked");
+    }
+
+    // Reads as the driver hands them over with marking on, and what each adds.
+    void unmarkErrors_data()
+    {
+        QTest::addColumn<QByteArrayList>("reads");
+        QTest::addColumn<QByteArrayList>("bytes");
+        const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
+        QTest::newRow("plain") << QByteArrayList{hex("010302")} << QByteArrayList{hex("010302")};
+        QTest::newRow("byte in error") << QByteArrayList{hex("41FF004243")} << QByteArrayList{hex("413F43")};
+        QTest::newRow("good FF") << QByteArrayList{hex("FFFF01FFFF")} << QByteArrayList{hex("FF01FF")};
+        QTest::newRow("FF in error") << QByteArrayList{hex("FF00FF")} << QByteArrayList{hex("3F")};
+        QTest::newRow("00 in error or a break") << QByteArrayList{hex("01FF000002")} << QByteArrayList{hex("013F02")};
+        QTest::newRow("marks in a row") << QByteArrayList{hex("FF0001FF0002")} << QByteArrayList{hex("3F3F")};
+        QTest::newRow("cut after FF") << QByteArrayList{hex("41FF"), hex("004243")}
+                                      << QByteArrayList{hex("41"), hex("3F43")};
+        QTest::newRow("cut after FF 00") << QByteArrayList{hex("41FF00"), hex("42")} << QByteArrayList{hex("41"), hex("3F")};
+        QTest::newRow("good FF cut") << QByteArrayList{hex("FF"), hex("FF")} << QByteArrayList{hex(""), hex("FF")};
+        QTest::newRow("mark in three reads") << QByteArrayList{hex("FF"), hex("00"), hex("0701")}
+                                             << QByteArrayList{hex(""), hex(""), hex("3F01")};
+        QTest::newRow("FF before another byte, no mark") << QByteArrayList{hex("FF41")} << QByteArrayList{hex("FF41")};
+    }
+
+    void unmarkErrors()
+    {
+        QFETCH(QByteArrayList, reads);
+        QByteArrayList bytes;
+        serial::MarkState state = serial::MarkState::Plain;
+        for (const QByteArray &read : reads)
+            bytes << serial::unmarkErrors(read, state);
+        QTEST(bytes, "bytes");
+        QCOMPARE(state, serial::MarkState::Plain);
+    }
+
     void connectWithDefaults()
     {
         PortFolder folder;
