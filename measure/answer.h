@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QString>
 
+#include <optional>
+
 // Reading the module's answers.
 namespace measure {
 
@@ -21,5 +23,25 @@ QString valueText(int raw, const QLocale &locale = QLocale());
 // True when the bytes start with a complete Modbus exception answer: address,
 // function with the high bit set, exception code and a fitting CRC.
 bool startsWithException(QByteArrayView bytes);
+
+// How many of the bytes waiting make the next block to take and log; 0 means
+// wait for more. A block is one answer whenever its header says how long it
+// is: an exception answer (with a fitting CRC), a read answer (03) by its byte
+// count, a write echo (06). Anything else is taken whole once at least
+// 7 bytes wait, the length of a one-register read answer.
+qsizetype blockLength(QByteArrayView waiting);
+
+// What a block taken does to the window.
+struct Effect
+{
+    std::optional<int> value; // a read answer's raw value, for Text23
+    int box = -1;             // the channel box that shows it (0 = V1 .. 7 = I4), or none
+    bool followSettings = false; // the echo of a settings write: reopen at the new settings
+};
+
+// By the block's function code and PendingRequest: a read answer of at least
+// 7 bytes gives its value, shown in the box of a channel read; a write echo
+// while a settings write is awaited makes the window follow the module.
+Effect effectOf(QByteArrayView block, qint16 pendingRequest);
 
 } // namespace measure

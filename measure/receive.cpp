@@ -11,40 +11,43 @@ void Form1::MSComm1_OnComm()
 {
     if (MSComm1->CommEvent() != MSComm::comEvReceive)
         return;
-    // An exception answer is shorter than any answer awaited: take it alone
-    // instead of letting it spoil the block of the next answer.
-    while (measure::startsWithException(MSComm1->Peek()))
-        logReceived(MSComm1->Input(5));
-    if (MSComm1->InBufferCount() < 7)
-        return;
-    ReceivedBytes = MSComm1->Input();
-    logReceived(ReceivedBytes);
+    // An answer whose header gives its length is taken when all of it is
+    // there, alone; any other bytes once at least 7 wait.
+    while (const qsizetype length = measure::blockLength(MSComm1->Peek())) {
+        ReceivedBytes = MSComm1->Input(length);
+        logReceived(ReceivedBytes);
 
-    const quint8 function = static_cast<quint8>(ReceivedBytes[1]);
-    if (function == 3) {
-        const int value = measure::readValue(ReceivedBytes);
-        Text23->setText(QString::number(value));
-        if (PendingRequest >= 0 && PendingRequest <= 7) {
-            QLineEdit *box = channelBoxes()[PendingRequest];
-            box->clear();
-            box->setText(measure::valueText(value));
+        const measure::Effect effect = measure::effectOf(ReceivedBytes, PendingRequest);
+        if (effect.value) {
+            Text23->setText(QString::number(*effect.value));
+            if (effect.box >= 0) {
+                QLineEdit *box = channelBoxes()[effect.box];
+                box->clear();
+                box->setText(measure::valueText(*effect.value));
+            }
         }
-    } else if (function == 6 && (PendingRequest == 8 || PendingRequest == 9)) {
-        // The module now talks at the settings just written: follow it.
-        Command1_Click();
-        Combo2->setCurrentIndex(Combo1->currentIndex());
-        Combo3->setCurrentIndex(Combo6->currentIndex());
-        Combo4->setCurrentIndex(Combo7->currentIndex());
-        Combo5->setCurrentIndex(Combo8->currentIndex());
-        Command1_Click();
+        if (effect.followSettings) {
+            // The module now talks at the settings just written: follow it.
+            Command1_Click();
+            Combo2->setCurrentIndex(Combo1->currentIndex());
+            Combo3->setCurrentIndex(Combo6->currentIndex());
+            Combo4->setCurrentIndex(Combo7->currentIndex());
+            Combo5->setCurrentIndex(Combo8->currentIndex());
+            Command1_Click();
+            return;
+        }
     }
 }
 
+// Text5 holds at most maxLength characters and cuts the rest, its line end
+// included: a block too long for one line goes on as many as it needs.
 void Form1::logReceived(const QByteArray &bytes)
 {
     GetTimeText();
-    Text5->setText(modbus::logLine(TimeText, u"receive", bytes));
-    prependLog(Text5->text());
+    for (const QString &line : modbus::logLines(TimeText, u"receive", bytes, Text5->maxLength())) {
+        Text5->setText(line);
+        prependLog(Text5->text());
+    }
 }
 
 std::array<QLineEdit *, 8> Form1::channelBoxes() const

@@ -54,4 +54,18 @@ QString logLine(const QString &time, QStringView word, QByteArrayView bytes)
     return line + QStringLiteral("\r\n");
 }
 
+QStringList logLines(const QString &time, QStringView word, QByteArrayView bytes, qsizetype maxChars)
+{
+    constexpr qsizetype CharsPerByte = 3; // " XX"
+    const qsizetype frame = logLine(time, word, {}).size();
+    const qsizetype perLine = qMax<qsizetype>(1, (maxChars - frame) / CharsPerByte);
+    QStringList lines;
+    qsizetype at = 0;
+    do {
+        lines << logLine(time, word, bytes.sliced(at, qMin(perLine, bytes.size() - at)));
+        at += perLine;
+    } while (at < bytes.size());
+    return lines;
+}
+
 } // namespace modbus

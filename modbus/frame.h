@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <array>
@@ -35,5 +36,10 @@ QString timeText(const QDateTime &time);
 
 // time, " send " or " receive ", then " XX" for each byte, then CR LF.
 QString logLine(const QString &time, QStringView word, QByteArrayView bytes);
+
+// The log lines of one block, in order, none longer than maxChars (CR LF
+// included, and room for one byte assumed): a block too long for one line is
+// spread over as many as it needs, each with the time and the word.
+QStringList logLines(const QString &time, QStringView word, QByteArrayView bytes, qsizetype maxChars);
 
 } // namespace modbus

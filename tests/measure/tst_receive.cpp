@@ -3,6 +3,7 @@
 #include "tests/support/rig.h"
 #include "tests/support/testmain.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -77,7 +78,18 @@ private Q_SLOTS:
         const QByteArray v1 = QByteArray::fromHex("01030205DCBA8D");
         QTest::newRow("V1 answer") << 0 << v1 << 1 << "1500" << with(0, "1.5")
                                    << QStringList{"01 03 02 05 DC BA 8D"};
-        QTest::newRow("in pieces") << 0 << v1 << 4 << "1500" << with(0, "1.5") << QStringList{"01 03 02 05 DC BA 8D"};
+        // Byte by byte: a cut at every position, as a USB adapter may deliver it.
+        QTest::newRow("byte by byte") << 0 << v1 << 7 << "1500" << with(0, "1.5") << QStringList{"01 03 02 05 DC BA 8D"};
+        QTest::newRow("two registers byte by byte")
+            << 5 << QByteArray::fromHex("01030405DC0001FAC5") << 9 << "1500" << with(5, "1.5")
+            << QStringList{"01 03 04 05 DC 00 01 FA C5"};
+        QTest::newRow("write echo byte by byte") << 3 << QByteArray::fromHex("010600140BB8CE8C") << 8 << "00000"
+                                                 << untouched << QStringList{"01 06 00 14 0B B8 CE 8C"};
+        QTest::newRow("exception byte by byte") << 0 << QByteArray::fromHex("018302C0F1") << 5 << "00000" << untouched
+                                                << QStringList{"01 83 02 C0 F1"};
+        QTest::newRow("an answer, then the start of another")
+            << 0 << QByteArray::fromHex("01030205DCBA8D 0103") << 1 << "1500" << with(0, "1.5")
+            << QStringList{"01 03 02 05 DC BA 8D"};
         QTest::newRow("FF FF for I1") << 4 << QByteArray::fromHex("010302FFFFB9F4") << 1 << "65535"
                                       << with(4, "65.535") << QStringList{"01 03 02 FF FF B9 F4"};
         // Auto Scan moved on before the answer came: it lands in the next box.
@@ -117,6 +129,33 @@ private Q_SLOTS:
         QVERIFY(rig.form.MSComm1->PortOpen());
     }
 
+    // Each kind of answer cut at every position, followed by the start of the
+    // next: nothing is taken before the frame is whole, then the frame alone
+    // where its header says how long it is, else everything waiting.
+    void blockLength_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<bool>("alone");
+        QTest::newRow("read answer") << QByteArray::fromHex("01030205DCBA8D") << true;
+        QTest::newRow("read answer, two registers") << QByteArray::fromHex("01030405DC0001FAC5") << true;
+        QTest::newRow("read answer, no register") << QByteArray::fromHex("0103002040") << true;
+        QTest::newRow("write echo") << QByteArray::fromHex("010600140BB8CE8C") << true;
+        QTest::newRow("exception") << QByteArray::fromHex("018302C0F1") << true;
+        QTest::newRow("exception, CRC does not fit") << QByteArray::fromHex("01830200000000") << false;
+        QTest::newRow("other function") << QByteArray::fromHex("01040205DC0000") << false;
+    }
+
+    void blockLength()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(bool, alone);
+        const QByteArray stream = frame + QByteArray::fromHex("0103");
+        for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
+            const qsizetype taken = cut < frame.size() ? 0 : alone ? frame.size() : cut;
+            QCOMPARE(measure::blockLength(stream.first(cut)), taken);
+        }
+    }
+
     void leftoverBytesLoggedBeforeTheNextRequest()
     {
         Rig rig;
@@ -132,9 +171,11 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.form.Text15->text(), "1.5");
     }
 
+    // A block longer than the log line box holds goes on whole lines of its own.
     void longBlockLoggedWhole()
     {
         Rig rig;
+        rig.form.Text5->setMaxLength(200);
         QVERIFY(rig.connect());
         // However the kernel cuts it, no later block reads as an answer.
         QByteArray block = QByteArray::fromHex("0103020BB8");
@@ -144,6 +185,20 @@ private Q_SLOTS:
         QTRY_COMPARE(receivedInLog(rig.form), block);
         QCOMPARE(rig.form.Text23->text(), "3000");
         QCOMPARE(rig.form.Text15->text(), "3");
+        for (const QString &line : logLines(rig.form))
+            QVERIFY(line.size() <= 200);
+    }
+
+    // A pseudo-terminal carries no parity: whatever parity is chosen, bytes
+    // that look like the driver's marks arrive as they were sent.
+    void parityOnAPseudoTerminalChangesNothing()
+    {
+        Rig rig;
+        rig.form.Combo4->setCurrentIndex(rig.form.Combo4->findText("e"));
+        QVERIFY(rig.connect());
+        const QByteArray bytes = QByteArray::fromHex("FF0041FFFF0102");
+        QVERIFY(rig.peer.answer(bytes));
+        QTRY_COMPARE(receivedInLog(rig.form), bytes);
     }
 };
 
