@@ -106,19 +106,14 @@ bool MSComm::markErrors()
     return ::tcsetattr(port.handle(), TCSANOW, &tio) == 0;
 }
 
-void MSComm::close()
-{
-    port.close();
-    received.clear();
-}
-
 bool MSComm::setPortOpen(bool open)
 {
     if (open == port.isOpen())
         return true;
     if (open)
         return this->open();
-    close();
+    port.close();
+    received.clear();
     return true;
 }
 
@@ -184,9 +179,9 @@ void MSComm::onError(QSerialPort::SerialPortError code)
     case QSerialPort::ReadError:
     case QSerialPort::ResourceError: {
         // Qt keeps reporting a dead device as fast as it can until the port
-        // is closed, so close it now.
+        // is closed, so close it now. What arrived before stays to be taken.
         const QString reason = serial::lossMessage(portName(), port.errorString());
-        close();
+        port.close();
         Q_EMIT PortLost(reason);
         break;
     }

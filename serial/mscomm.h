@@ -67,7 +67,6 @@ Q_SIGNALS:
 private:
     bool open();
     bool markErrors();
-    void close();
     bool fail(const QString &why);
     void onReadyRead();
     void onError(QSerialPort::SerialPortError code);
