@@ -1,0 +1,87 @@
+// The receive path: a byte stream cut into reads, taken, logged and shown by
+// the same decisions as MSComm1_OnComm. Input: PendingRequest, the log line
+// width, then reads, each a length byte and that many bytes.
+#include "fuzz/fuzz.h"
+#include "measure/answer.h"
+#include "modbus/frame.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace {
+
+const QString stamp = QStringLiteral("2024/03/02 07:04:09");
+
+// Logs a block as the window does and gives back the bytes its lines show.
+QByteArray logged(QByteArrayView block, qsizetype maxChars)
+{
+    const QString head = stamp + QStringLiteral(" receive ");
+    QByteArray bytes;
+    for (const QString &line : modbus::logLines(stamp, u"receive", block, maxChars)) {
+        FUZZ_CHECK(line.size() <= maxChars && line.startsWith(head) && line.endsWith(QStringLiteral("\r\n")));
+        const QString hex = line.sliced(head.size(), line.size() - head.size() - 2);
+        FUZZ_CHECK(hex.size() % 3 == 0 && hex == hex.toUpper());
+        for (qsizetype i = 0; i < hex.size(); i += 3) {
+            FUZZ_CHECK(hex[i] == u' ' && modbus::isHexDigits(hex.sliced(i + 1, 2), 2));
+            bytes += char(modbus::hexByte(hex.sliced(i + 1, 2)));
+        }
+    }
+    return bytes;
+}
+
+// A display box shows a value as volts or milliamperes: raw / 1000.
+void checkShown(int value)
+{
+    static const QRegularExpression plain(QStringLiteral("^\\d{1,2}(\\.\\d{1,3})?$"));
+    static const QRegularExpression german(QStringLiteral("^\\d{1,2}(,\\d{1,3})?$"));
+    static const QLocale germany(QLocale::German, QLocale::Germany);
+    const QString c = measure::valueText(value, QLocale::c());
+    FUZZ_CHECK(plain.match(c).hasMatch() && qRound(c.toDouble() * 1000) == value);
+    FUZZ_CHECK(german.match(measure::valueText(value, germany)).hasMatch());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput input(data, size);
+    const qint16 pending = static_cast<qint8>(input.byte());
+    // Room for the time, the word and at least one byte.
+    const qsizetype maxChars = 33 + input.byte() * 4;
+
+    QByteArray fed, waiting, log;
+    while (!input.atEnd()) {
+        const QByteArrayView read = input.take(input.byte());
+        fed += read;
+        waiting += read;
+        while (const qsizetype length = measure::blockLength(waiting)) {
+            FUZZ_CHECK(length > 0 && length <= waiting.size());
+            const QByteArray block = waiting.first(length);
+            waiting.remove(0, length);
+            log += logged(block, maxChars);
+
+            const quint8 function = block.size() > 1 ? quint8(block[1]) : 0;
+            // A block whose header gives its length is that long.
+            if (function == 0x03 && block.size() >= 3 && !measure::startsWithException(block))
+                FUZZ_CHECK(block.size() == 5 + quint8(block[2]));
+            if (function == 0x06)
+                FUZZ_CHECK(block.size() == 8);
+
+            const measure::Effect effect = measure::effectOf(block, pending);
+            if (function & 0x80)
+                FUZZ_CHECK(!effect.value && effect.box < 0 && !effect.followSettings);
+            if (effect.value) {
+                FUZZ_CHECK(function == 0x03 && block.size() >= 7);
+                FUZZ_CHECK(*effect.value == (quint8(block[3]) << 8 | quint8(block[4])));
+                checkShown(*effect.value);
+            }
+            FUZZ_CHECK(effect.box == (effect.value && pending >= 0 && pending <= 7 ? pending : -1));
+            FUZZ_CHECK(effect.followSettings == (function == 0x06 && (pending == 8 || pending == 9)));
+        }
+    }
+    // What still waits is logged before the next request goes out.
+    if (!waiting.isEmpty())
+        log += logged(waiting, maxChars);
+    FUZZ_CHECK(log == fed);
+    return 0;
+}
