@@ -49,8 +49,13 @@ QString logLine(const QString &time, QStringView word, QByteArrayView bytes)
 {
     QString line = time + u' ' + word.toString() + u' ';
     line.reserve(line.size() + bytes.size() * 3 + 2);
-    for (char b : bytes)
-        line += QStringLiteral(" %1").arg(static_cast<quint8>(b), 2, 16, QLatin1Char('0')).toUpper();
+    // Digit by digit: a flood of bytes is logged as fast as it comes.
+    static constexpr char digits[] = "0123456789ABCDEF";
+    for (char b : bytes) {
+        line += u' ';
+        line += QLatin1Char(digits[static_cast<quint8>(b) >> 4]);
+        line += QLatin1Char(digits[static_cast<quint8>(b) & 0x0F]);
+    }
     return line + QStringLiteral("\r\n");
 }
 

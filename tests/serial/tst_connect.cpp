@@ -224,6 +224,7 @@ private Q_SLOTS:
         QTest::newRow("no port selected") << "none" << "Port: no port is selected";
         QTest::newRow("baud rate refused") << "baud" << "Baudrate \"12345\" is not a standard rate";
         QTest::newRow("parity refused") << "parity" << "Parity \"q\"";
+        QTest::newRow("real port, 1.5 stop bits") << "stop" << "Stop \"1.5\" cannot be used on COM 1 (";
         QTest::newRow("port gone") << "gone" << "COM 1 (";
     }
 
@@ -238,7 +239,13 @@ private Q_SLOTS:
             rig.form.Combo2->setEditText("12345");
         else if (failure == "parity")
             rig.form.Combo4->setEditText("q");
-        else if (failure == "gone")
+        else if (failure == "stop") {
+            // Not a pseudo-terminal, and refused before anything opens it.
+            QFile device(rig.folder.path() + "/ttyREAL");
+            QVERIFY(device.open(QIODevice::WriteOnly) && QFile::remove(rig.folder.path() + "/COM1"));
+            QVERIFY(rig.folder.link(1, device.fileName()));
+            rig.form.Combo5->setEditText("1.5");
+        } else if (failure == "gone")
             QVERIFY(QFile::remove(rig.folder.path() + "/COM1") && rig.folder.link(1, "/dev/duve-gone"));
 
         rig.form.Command1->click();
