@@ -34,8 +34,6 @@ struct PortLine
     // The driver marks each byte received with a parity or framing error, so
     // that it can reach the operator as the replacement character.
     bool markErrors = false;
-
-    bool operator==(const PortLine &) const = default;
 };
 
 // A pseudo-terminal carries neither parity nor a length other than 8, so it is
