@@ -49,6 +49,9 @@ void Form1::Command1_Click()
 // The control has closed the port already; bring the window in line with it.
 void Form1::portLost(const QString &reason)
 {
+    // What arrived before the device went away is the module's too: log it first.
+    if (MSComm1->InBufferCount() > 0)
+        logReceived(MSComm1->Input());
     stopAutoScan();
     Command1->setText(QStringLiteral("Connect"));
     logMessage(reason);

@@ -27,6 +27,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -115,7 +116,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("lines");         // status lines naming COM 1
         QTest::addColumn<QString>("says");      // in one of them
         const QStringList v1{"Command11"};
-        QTest::newRow("lost while idle") << int(LostIdle) << QStringList() << QByteArrayList() << "" << "" << 1 << "";
+        QTest::newRow("lost while idle") << int(LostIdle) << QStringList() << QByteArrayList() << "" << "" << 1
+                                         << "the device went away";
+        QTest::newRow("lost with half an answer waiting")
+            << int(LostIdle) << v1 << QByteArrayList{V1Is1500.first(4)} << "" << "" << 1 << "";
         QTest::newRow("lost while writing") << int(LostWriting) << v1 << QByteArrayList() << "" << "" << 2
                                             << "writing to COM 1";
         QTest::newRow("lost during Auto Scan") << int(LostScanning) << QStringList() << QByteArrayList() << "" << ""
@@ -182,6 +186,12 @@ private Q_SLOTS:
         switch (fault) {
         case LostIdle:
         case LostWriting:
+            if (!far.isEmpty()) { // the device dies in the middle of its answer
+                for (const QString &button : std::exchange(press, {}))
+                    rig.form.findChild<QPushButton *>(button)->click();
+                QVERIFY(rig.peer.waitForFrames(1) && rig.peer.answer(far.first()));
+                QTRY_COMPARE(rig.form.MSComm1->InBufferCount(), far.first().size());
+            }
             rig.peer.hangUp();
             break;
         case LostScanning:
