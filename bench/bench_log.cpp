@@ -1,6 +1,6 @@
 // The cost of one more line at the top of the traffic log, by the log's length.
 #include "app/form1.h"
-#include "modbus/frame.h"
+#include "modbus/logline.h"
 
 #include <QPlainTextEdit>
 

@@ -6,7 +6,7 @@
 //   soak [requests]     (default 20000)
 #include "app/form1.h"
 #include "measure/answer.h"
-#include "modbus/frame.h"
+#include "modbus/logline.h"
 #include "serial/mscomm.h"
 #include "sim/transport.h"
 

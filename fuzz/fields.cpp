@@ -4,7 +4,8 @@
 #include "config/values.h"
 #include "fuzz/fuzz.h"
 #include "modbus/checksum.h"
-#include "modbus/frame.h"
+#include "modbus/hextext.h"
+#include "modbus/request.h"
 
 #include <QStringList>
 

@@ -3,7 +3,8 @@
 // width, then reads, each a length byte and that many bytes.
 #include "fuzz/fuzz.h"
 #include "measure/answer.h"
-#include "modbus/frame.h"
+#include "modbus/hextext.h"
+#include "modbus/logline.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 // The receive handler: log every block, show read answers, follow a settings write.
 #include "app/form1.h"
 #include "measure/answer.h"
-#include "modbus/frame.h"
+#include "modbus/logline.h"
 #include "serial/mscomm.h"
 
 #include <QComboBox>

@@ -1,5 +1,7 @@
 #include "modbus/checksum.h"
 
+#include "modbus/hextext.h"
+
 #include <utility>
 
 namespace modbus {
@@ -28,39 +30,6 @@ CrcTable crcLoTable()
     return table;
 }
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
-}
-
-QList<quint8> pairValues(QStringView hexText)
-{
-    QList<quint8> values;
-    for (qsizetype p = 0; p < hexText.size(); p += 2) {
-        int value = 0;
-        for (QChar c : hexText.mid(p, 2)) {
-            const int digit = hexDigit(c);
-            if (digit < 0)
-                break;
-            value = value * 16 + digit;
-        }
-        values << static_cast<quint8>(value);
-    }
-    return values;
-}
-
-static QString hex2(int value)
-{
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
-
 // The table walk of the Modbus serial-line rules: a ends as the CRC's low byte.
 template <typename Bytes>
 static std::pair<quint8, quint8> crcWalk(const Bytes &bytes, const CrcTable &hi, const CrcTable &lo)
@@ -75,10 +44,10 @@ static std::pair<quint8, quint8> crcWalk(const Bytes &bytes, const CrcTable &hi,
     return {a, b};
 }
 
-QString crcText(QStringView hexText, const CrcTable &hi, const CrcTable &lo)
+QString crcText(QStringView text, const CrcTable &hi, const CrcTable &lo)
 {
-    const auto [a, b] = crcWalk(pairValues(hexText), hi, lo);
-    return hex2(a) + hex2(b);
+    const auto [a, b] = crcWalk(pairValues(text), hi, lo);
+    return hexText(a, 2) + hexText(b, 2);
 }
 
 quint16 crc16(QByteArrayView bytes)
@@ -89,12 +58,12 @@ quint16 crc16(QByteArrayView bytes)
     return static_cast<quint16>(b << 8 | a);
 }
 
-QString lrcText(QStringView hexText)
+QString lrcText(QStringView text)
 {
     int sum = 0;
-    for (quint8 v : pairValues(hexText))
+    for (quint8 v : pairValues(text))
         sum += v;
-    return hex2((256 - sum % 256) % 256);
+    return hexText((256 - sum % 256) % 256, 2);
 }
 
 } // namespace modbus

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QList>
 #include <QString>
 #include <QStringView>
 
 #include <array>
 
-// Check fields of Modbus requests held as hexadecimal frame text.
+// The check fields of Modbus frames: CRC-16 of RTU, LRC of ASCII.
 namespace modbus {
 
 using CrcTable = std::array<quint8, 256>;
@@ -18,21 +17,14 @@ using CrcTable = std::array<quint8, 256>;
 CrcTable crcHiTable();
 CrcTable crcLoTable();
 
-// The value of a hexadecimal digit (either case), or -1.
-int hexDigit(QChar c);
-
-// Reads the text two characters at a time (a final odd character alone) as
-// hexadecimal numbers; a pair stops at its first non-hex character and one
-// that starts with such a character reads as 0.
-QList<quint8> pairValues(QStringView hexText);
-
-// CRC-16 in transmission order, four upper-case digits (low byte first).
-QString crcText(QStringView hexText, const CrcTable &hi, const CrcTable &lo);
+// CRC-16 in transmission order, four upper-case digits (low byte first), of
+// the text read as pairValues reads it.
+QString crcText(QStringView text, const CrcTable &hi, const CrcTable &lo);
 
 // CRC-16 of bytes as a number; the low byte goes on the line first.
 quint16 crc16(QByteArrayView bytes);
 
 // LRC of Modbus ASCII, two upper-case digits.
-QString lrcText(QStringView hexText);
+QString lrcText(QStringView text);
 
 } // namespace modbus

@@ -1,6 +1,6 @@
 // The command panel: a request composed from its fields, as Modbus ASCII or RTU.
 #include "app/form1.h"
-#include "modbus/frame.h"
+#include "modbus/hextext.h"
 #include "serial/mscomm.h"
 
 #include <QLineEdit>

@@ -1,6 +1,8 @@
 // Sending a request, the traffic log and its timestamps.
 #include "app/form1.h"
-#include "modbus/frame.h"
+#include "modbus/hextext.h"
+#include "modbus/logline.h"
+#include "modbus/request.h"
 #include "serial/mscomm.h"
 
 #include <QLineEdit>

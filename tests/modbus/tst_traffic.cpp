@@ -1,4 +1,5 @@
-#include "modbus/frame.h"
+#include "modbus/logline.h"
+#include "modbus/request.h"
 #include "serial/mscomm.h"
 #include "tests/support/rig.h"
 #include "tests/support/testmain.h"
