@@ -1,6 +1,7 @@
 // The simulator's frame splitter and register model. Input: the module's
 // device ID and options, then reads, each a length byte and that many bytes.
 #include "fuzz/fuzz.h"
+#include "modbus/checksum.h"
 #include "sim/model.h"
 
 namespace {
@@ -36,13 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         stream += input.take(input.byte());
         elapsedMs += 137;
         for (const QByteArray &request : sim::takeFrames(stream)) {
-            FUZZ_CHECK(request.size() == 8 && sim::crcFits(request));
+            FUZZ_CHECK(request.size() == 8 && modbus::crcFits(request));
             const quint8 id = module.settings().deviceId;
             const QByteArray answer = module.answer(request, elapsedMs);
             if (answer.isEmpty())
                 continue;
             // Every answer is the module's own, well formed, with a fitting CRC.
-            FUZZ_CHECK(sim::crcFits(answer) && at(answer, 0) == id && at(request, 0) == id);
+            FUZZ_CHECK(modbus::crcFits(answer) && at(answer, 0) == id && at(request, 0) == id);
             const quint8 function = at(answer, 1);
             // Modbus keeps function codes with the high bit set for exception
             // answers; sent as a request, such a code is an illegal function.

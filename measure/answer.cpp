@@ -34,10 +34,8 @@ QString valueText(int raw, const QLocale &locale)
 
 bool startsWithException(QByteArrayView bytes)
 {
-    if (bytes.size() < ExceptionLength || !(byteAt(bytes, 1) & 0x80))
-        return false;
-    const quint16 crc = modbus::crc16(bytes.first(3));
-    return byteAt(bytes, 3) == (crc & 0xFF) && byteAt(bytes, 4) == crc >> 8;
+    return bytes.size() >= ExceptionLength && (byteAt(bytes, 1) & 0x80)
+           && modbus::crcFits(bytes.first(ExceptionLength));
 }
 
 qsizetype blockLength(QByteArrayView waiting)

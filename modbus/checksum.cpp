@@ -58,6 +58,23 @@ quint16 crc16(QByteArrayView bytes)
     return static_cast<quint16>(b << 8 | a);
 }
 
+QByteArray withCrc(QByteArray frame)
+{
+    const quint16 crc = crc16(frame);
+    frame.append(static_cast<char>(crc & 0xFF));
+    frame.append(static_cast<char>(crc >> 8));
+    return frame;
+}
+
+bool crcFits(QByteArrayView frame)
+{
+    if (frame.size() < 4)
+        return false;
+    const quint16 crc = crc16(frame.first(frame.size() - 2));
+    return static_cast<quint8>(frame[frame.size() - 2]) == (crc & 0xFF)
+           && static_cast<quint8>(frame[frame.size() - 1]) == crc >> 8;
+}
+
 QString lrcText(QStringView text)
 {
     int sum = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
@@ -23,6 +24,13 @@ QString crcText(QStringView text, const CrcTable &hi, const CrcTable &lo);
 
 // CRC-16 of bytes as a number; the low byte goes on the line first.
 quint16 crc16(QByteArrayView bytes);
+
+// An RTU frame: the bytes with their CRC-16 appended, low byte first.
+QByteArray withCrc(QByteArray frame);
+
+// True when the last two bytes are the CRC-16 of the others (at least id and
+// function before them).
+bool crcFits(QByteArrayView frame);
 
 // LRC of Modbus ASCII, two upper-case digits.
 QString lrcText(QStringView text);

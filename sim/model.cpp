@@ -41,7 +41,7 @@ QByteArray exceptionAnswer(quint8 id, quint8 function, Exception code)
     frame.append(static_cast<char>(id));
     frame.append(static_cast<char>(function | 0x80));
     frame.append(static_cast<char>(code));
-    return withCrc(frame);
+    return modbus::withCrc(frame);
 }
 
 // A slow swing of a few percent, each channel out of phase with the others,
@@ -111,28 +111,12 @@ QString formatName(const serial::TtyLine &line)
     return QStringLiteral("%1%2%3").arg(line.dataBits).arg(QChar(QLatin1Char(line.parity)).toUpper()).arg(line.stopBits);
 }
 
-QByteArray withCrc(QByteArray frame)
-{
-    const quint16 crc = modbus::crc16(frame);
-    frame.append(static_cast<char>(crc & 0xFF));
-    frame.append(static_cast<char>(crc >> 8));
-    return frame;
-}
-
-bool crcFits(QByteArrayView frame)
-{
-    if (frame.size() < 4)
-        return false;
-    const quint16 crc = modbus::crc16(frame.first(frame.size() - 2));
-    return byteAt(frame, frame.size() - 2) == (crc & 0xFF) && byteAt(frame, frame.size() - 1) == crc >> 8;
-}
-
 Module::Module(const ModuleOptions &options) : options(options), current(options.settings) {}
 
 QByteArray Module::answer(QByteArrayView request, qint64 elapsedMs)
 {
     // Another module's traffic, or bytes the line damaged: not ours to answer.
-    if (request.size() != RequestSize || !crcFits(request) || byteAt(request, 0) != current.deviceId)
+    if (request.size() != RequestSize || !modbus::crcFits(request) || byteAt(request, 0) != current.deviceId)
         return {};
     switch (byteAt(request, 1)) {
     case ReadHolding:
@@ -161,7 +145,7 @@ QByteArray Module::read(QByteArrayView request, qint64 elapsedMs) const
             return exceptionAnswer(current.deviceId, ReadHolding, Exception::IllegalAddress);
         appendWord(frame, *value);
     }
-    return withCrc(frame);
+    return modbus::withCrc(frame);
 }
 
 QByteArray Module::write(QByteArrayView request)
@@ -227,7 +211,7 @@ QList<QByteArray> takeFrames(QByteArray &stream)
 {
     QList<QByteArray> frames;
     while (stream.size() >= RequestSize) {
-        if (crcFits(QByteArrayView(stream).first(RequestSize))) {
+        if (modbus::crcFits(QByteArrayView(stream).first(RequestSize))) {
             frames << stream.first(RequestSize);
             stream.remove(0, RequestSize);
         } else {

@@ -63,11 +63,6 @@ struct ModuleOptions
 // Modbus exception codes the module uses.
 enum class Exception : quint8 { IllegalFunction = 1, IllegalAddress = 2, IllegalValue = 3 };
 
-// Appends the CRC-16, low byte first.
-QByteArray withCrc(QByteArray frame);
-// True when the last two bytes are the CRC-16 of the others.
-bool crcFits(QByteArrayView frame);
-
 class Module
 {
 public:
