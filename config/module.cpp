@@ -1,6 +1,8 @@
 // "Setup Baudrate" and "Setup Configure": the module's own line settings.
 #include "app/form1.h"
 #include "config/values.h"
+#include "modbus/hextext.h"
+#include "modbus/protocol.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -25,10 +27,10 @@ void Form1::Command5_Click()
         || !itemCode(Combo1, QStringLiteral("Baudrate"), &baud))
         return;
     stopAutoScan();
-    Text10->setText(QStringLiteral("0000"));
+    Text10->setText(modbus::hexText(modbus::IdBaudRegister, 4));
     Text23->setText(config::baudValueText(Text14->text(), baud));
-    composeRequest(QStringLiteral("06"), Text23->text());
-    PendingRequest = 8;
+    composeRequest(modbus::hexText(modbus::WriteSingleRegister, 2), Text23->text());
+    PendingRequest = modbus::IdBaudEcho;
     SendFrame();
 }
 
@@ -41,9 +43,9 @@ void Form1::Command8_Click()
         return;
     stopAutoScan();
     Text1->setPlainText(QString()); // the log shows this write and what follows
-    Text10->setText(QStringLiteral("0001"));
+    Text10->setText(modbus::hexText(modbus::FormatRegister, 4));
     Text23->setText(config::formatValueText(parity, length, stop));
-    composeRequest(QStringLiteral("06"), Text23->text());
-    PendingRequest = 9;
+    composeRequest(modbus::hexText(modbus::WriteSingleRegister, 2), Text23->text());
+    PendingRequest = modbus::FormatEcho;
     SendFrame();
 }

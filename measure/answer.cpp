@@ -1,17 +1,11 @@
 #include "measure/answer.h"
 
 #include "modbus/checksum.h"
+#include "modbus/protocol.h"
 
 namespace measure {
 
 namespace {
-
-constexpr quint8 ReadHolding = 0x03;
-constexpr quint8 WriteSingle = 0x06;
-constexpr qsizetype ExceptionLength = 5;   // address, function | 80, code, CRC
-constexpr qsizetype ReadOverhead = 5;      // address, 03, byte count, CRC; the data between
-constexpr qsizetype EchoLength = 8;        // the request again: address, 06, register, value, CRC
-constexpr qsizetype ShortestAnswer = 7;    // a read answer of one register
 
 quint8 byteAt(QByteArrayView bytes, qsizetype i)
 {
@@ -34,21 +28,21 @@ QString valueText(int raw, const QLocale &locale)
 
 bool startsWithException(QByteArrayView bytes)
 {
-    return bytes.size() >= ExceptionLength && (byteAt(bytes, 1) & 0x80)
-           && modbus::crcFits(bytes.first(ExceptionLength));
+    return bytes.size() >= modbus::ExceptionAnswerLength && (byteAt(bytes, 1) & modbus::ExceptionFlag)
+           && modbus::crcFits(bytes.first(modbus::ExceptionAnswerLength));
 }
 
 qsizetype blockLength(QByteArrayView waiting)
 {
     if (startsWithException(waiting))
-        return ExceptionLength;
+        return modbus::ExceptionAnswerLength;
     qsizetype length = 0; // not told by the header
-    if (waiting.size() >= 2 && byteAt(waiting, 1) == WriteSingle)
-        length = EchoLength;
-    else if (waiting.size() >= 3 && byteAt(waiting, 1) == ReadHolding)
-        length = ReadOverhead + byteAt(waiting, 2);
+    if (waiting.size() >= 2 && byteAt(waiting, 1) == modbus::WriteSingleRegister)
+        length = modbus::WriteEchoLength;
+    else if (waiting.size() >= 3 && byteAt(waiting, 1) == modbus::ReadHoldingRegisters)
+        length = modbus::ReadAnswerOverhead + byteAt(waiting, 2);
     if (length == 0)
-        return waiting.size() >= ShortestAnswer ? waiting.size() : 0;
+        return waiting.size() >= modbus::OneRegisterAnswerLength ? waiting.size() : 0;
     return waiting.size() >= length ? length : 0;
 }
 
@@ -57,12 +51,12 @@ Effect effectOf(QByteArrayView block, qint16 pendingRequest)
     Effect effect;
     if (block.size() < 2)
         return effect;
-    if (byteAt(block, 1) == ReadHolding && block.size() >= ShortestAnswer) {
+    if (byteAt(block, 1) == modbus::ReadHoldingRegisters && block.size() >= modbus::OneRegisterAnswerLength) {
         effect.value = readValue(block);
-        if (pendingRequest >= 0 && pendingRequest <= 7)
+        if (pendingRequest >= 0 && pendingRequest < modbus::ChannelCount)
             effect.box = pendingRequest;
-    } else if (byteAt(block, 1) == WriteSingle) {
-        effect.followSettings = pendingRequest == 8 || pendingRequest == 9;
+    } else if (byteAt(block, 1) == modbus::WriteSingleRegister) {
+        effect.followSettings = pendingRequest == modbus::IdBaudEcho || pendingRequest == modbus::FormatEcho;
     }
     return effect;
 }

@@ -1,6 +1,8 @@
 // Auto Scan: one channel read per tick of Timer1, V1 to I4 and round again.
 #include "app/form1.h"
 #include "measure/answer.h"
+#include "modbus/hextext.h"
+#include "modbus/protocol.h"
 #include "serial/mscomm.h"
 
 #include <QLineEdit>
@@ -14,7 +16,7 @@ void Form1::Command7_Click()
         return;
     if (Timer1->isActive())
         return stopAutoScan();
-    PendingRequest = 7; // so that the first tick reads V1
+    PendingRequest = modbus::ChannelCount - 1; // so that the first tick reads the first channel
     Timer1->start();
     Command7->setText(QStringLiteral("Stop"));
 }
@@ -26,11 +28,12 @@ void Form1::Timer1_Timer()
     // A tick would refuse the same ID every second; stop instead.
     if (!deviceIdAccepted(Text8->text(), QStringLiteral("Device ID")))
         return stopAutoScan();
-    PendingRequest = static_cast<qint16>((PendingRequest + 1) % 8);
+    PendingRequest = static_cast<qint16>((PendingRequest + 1) % modbus::ChannelCount);
     if (PendingRequest == 0)
         Text1->setPlainText(QString());
     Text10->setText(QLatin1String(measure::channelRegisters[PendingRequest]));
-    composeRequest(QStringLiteral("03"), QStringLiteral("0001"));
+    composeRequest(modbus::hexText(modbus::ReadHoldingRegisters, 2),
+                   modbus::hexText(modbus::ChannelReadCount, 4));
     SendFrame();
 }
 

@@ -1,6 +1,8 @@
 // The eight channel read buttons.
 #include "app/form1.h"
 #include "measure/answer.h"
+#include "modbus/hextext.h"
+#include "modbus/protocol.h"
 
 #include <QLineEdit>
 
@@ -9,7 +11,8 @@ void Form1::readChannel(qint16 channel)
     if (!readyToSend())
         return;
     Text10->setText(QLatin1String(measure::channelRegisters[channel]));
-    composeRequest(QStringLiteral("03"), QStringLiteral("0001"));
+    composeRequest(modbus::hexText(modbus::ReadHoldingRegisters, 2),
+                   modbus::hexText(modbus::ChannelReadCount, 4));
     PendingRequest = channel;
     SendFrame();
 }

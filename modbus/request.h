@@ -3,12 +3,14 @@
 #include <QString>
 #include <QStringView>
 
+#include "modbus/protocol.h"
+
 #include <array>
 
 // A Modbus RTU request built from the window's hexadecimal text fields.
 namespace modbus {
 
-using Frame = std::array<quint8, 8>;
+using Frame = std::array<quint8, RequestLength>;
 
 // The eight request bytes: the device ID read whole; the register, the data
 // and the check text as four-digit fields, characters 1-2 the first byte and

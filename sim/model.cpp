@@ -12,6 +12,7 @@ namespace sim {
 
 namespace {
 
+// Its own numbers, not the tool's: see model.h.
 constexpr quint8 ReadHolding = 0x03;
 constexpr quint8 WriteSingle = 0x06;
 constexpr int RequestSize = 8;

@@ -14,6 +14,10 @@
 // The I/O module as seen from the line: request frames in, answer frames out.
 namespace sim {
 
+// The simulator spells out the protocol's numbers itself instead of taking the
+// tool's (modbus/protocol.h): it checks the tool independently, so a number the
+// tool gets wrong fails a test instead of being agreed with.
+
 // Registers the module answers on.
 constexpr quint16 IdBaudRegister = 0x0000; // high byte device ID, low byte baud-rate code
 constexpr quint16 FormatRegister = 0x0001; // high byte parity × 16 + length code + stop code
