@@ -3,9 +3,11 @@
 #include "app/combo.h"
 #include "app/form1.h"
 #include "app/room.h"
+#include "measure/channels.h"
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -184,33 +186,27 @@ void Form1::buildControls()
     Label26->setBuddy(Combo7);
     Label27->setBuddy(Combo8);
 
-    // "Voltage" and "Current": a button per channel with its display box above it.
-    struct Channel { QPushButton *&button; QLineEdit *&box; const char *buttonName, *boxName, *caption; };
-    const Channel channels[] = {
-        {Command11, Text15, "Command11", "Text15", "V1"}, {Command12, Text16, "Command12", "Text16", "V2"},
-        {Command13, Text17, "Command13", "Text17", "V3"}, {Command14, Text18, "Command14", "Text18", "V4"},
-        {Command15, Text19, "Command15", "Text19", "I1"}, {Command16, Text20, "Command16", "Text20", "I2"},
-        {Command17, Text21, "Command17", "Text21", "I3"}, {Command18, Text22, "Command18", "Text22", "I4"},
-    };
-    for (int i = 0; i < 8; ++i) {
-        const Channel &c = channels[i];
-        QGroupBox *group = i < 4 ? Frame3 : Frame4;
-        const int left = 240 + (i % 4) * 1200;
-        c.box = textBox(group, c.boxName, "00.000", left, 480, 855, 495, Disabled);
-        c.button = button(group, c.buttonName, c.caption, left, 1080, 855, 375);
-        setBackground(c.box, i < 4 ? QColor(0, 255, 0) : QColor(255, 192, 192));
-        c.box->setAccessibleName(QStringLiteral("%1 value").arg(c.caption));
+    // "Voltage" and "Current": a button per channel with its display box above it, the
+    // channels side by side in their frame.
+    QHash<QGroupBox *, int> placed;
+    for (const measure::Channel &c : measure::Channels) {
+        QGroupBox *group = this->*c.frame;
+        const int left = 240 + placed[group]++ * 1200;
+        QLineEdit *box = this->*c.box = textBox(group, c.boxName, "00.000", left, 480, 855, 495, Disabled);
+        QPushButton *read = this->*c.button = button(group, c.buttonName, c.caption, left, 1080, 855, 375);
+        setBackground(box, group == Frame3 ? QColor(0, 255, 0) : QColor(255, 192, 192));
+        box->setAccessibleName(QStringLiteral("%1 value").arg(c.caption));
         // The box takes no focus; its button has it when a read is asked for. A screen
         // reader speaks a change of the focused button's description, so the value that
         // arrives is heard there ("V1 value 1.5"), and again whenever the button is reached.
         // The box is emptied before each value is shown: that says nothing, but lets the
         // same value, read again, be heard again.
-        const auto describe = [button = c.button, box = c.box] {
+        const auto describe = [read, box] {
             const QString value = box->text();
-            button->setAccessibleDescription(value.isEmpty() ? value : box->accessibleName() + ' ' + value);
+            read->setAccessibleDescription(value.isEmpty() ? value : box->accessibleName() + ' ' + value);
         };
         describe();
-        connect(c.box, &QLineEdit::textChanged, c.button, describe);
+        connect(box, &QLineEdit::textChanged, read, describe);
     }
 
     // "VO Configure"
@@ -253,11 +249,11 @@ void Form1::buildControls()
 
     // Tab goes in reading order, group by group as on the screen; Qt passes over what is
     // hidden or disabled. The operator starts at the Port list.
-    const QWidgetList tabOrder{Combo9,    Combo2,    Combo3,    Combo4,    Combo5,   Text8,
-                               Command1,  Combo1,    Text14,    Command5,  Combo6,   Combo7,
-                               Combo8,    Command8,  Command11, Command12, Command13, Command14,
-                               Command15, Command16, Command17, Command18, Text3,    Command9,
-                               Text4,     Command10, Command4,  Text1};
+    QWidgetList tabOrder{Combo9, Combo2, Combo3, Combo4, Combo5, Text8, Command1,
+                         Combo1, Text14, Command5, Combo6, Combo7, Combo8, Command8};
+    for (const measure::Channel &c : measure::Channels)
+        tabOrder << this->*c.button;
+    tabOrder << Text3 << Command9 << Text4 << Command10 << Command4 << Text1;
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     Combo9->setFocus();

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/room.h"
+#include "measure/channels.h"
 
 #include <QComboBox>
 #include <QFont>
@@ -43,13 +44,11 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
         {Command3, &Form1::Command3_Click},   {Command4, &Form1::Command4_Click},
         {Command7, &Form1::Command7_Click},
         {Command5, &Form1::Command5_Click},   {Command8, &Form1::Command8_Click},
-        {Command9, &Form1::Command9_Click},   {Command10, &Form1::Command10_Click},
-        {Command11, &Form1::Command11_Click}, {Command12, &Form1::Command12_Click},
-        {Command13, &Form1::Command13_Click}, {Command14, &Form1::Command14_Click},
-        {Command15, &Form1::Command15_Click}, {Command16, &Form1::Command16_Click},
-        {Command17, &Form1::Command17_Click}, {Command18, &Form1::Command18_Click}};
+        {Command9, &Form1::Command9_Click},   {Command10, &Form1::Command10_Click}};
     for (const auto &[button, handler] : buttons)
         connect(button, &QPushButton::clicked, this, handler);
+    for (const measure::Channel &c : measure::Channels)
+        connect(this->*c.button, &QPushButton::clicked, this, c.click);
     connect(MSComm1, &MSComm::PortLost, this, &Form1::portLost);
     connect(MSComm1, &MSComm::WriteFailed, this, &Form1::logMessage);
 }

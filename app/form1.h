@@ -91,9 +91,9 @@ public:
     QString FrameText;
     QString CrcText;
     std::array<quint8, 8> FrameBytes{};
-    // What the next answer is taken for: 0 to 7 the read of that channel (0 = V1 .. 7 = I4),
-    // 8 and 9 the echo of a settings write (modbus::IdBaudEcho and modbus::FormatEcho in
-    // modbus/protocol.h).
+    // What the next answer is taken for: 0 to 7 the read of that channel (its row in
+    // measure::Channels), 8 and 9 the echo of a settings write (modbus::IdBaudEcho and
+    // modbus::FormatEcho in modbus/protocol.h).
     qint16 PendingRequest = 0;
     QByteArray ReceivedBytes;
     QString LrcText;
@@ -147,7 +147,6 @@ private:
     void portLost(const QString &reason);
     void readChannel(qint16 channel);
     void logReceived(const QByteArray &bytes);
-    std::array<QLineEdit *, 8> channelBoxes() const;
     bool itemCode(QComboBox *list, const QString &field, int *code);
     void setupOutput(QLineEdit *source, const QString &field, quint16 reg);
     bool manualFieldsAccepted();

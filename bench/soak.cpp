@@ -5,7 +5,8 @@
 // manual reads leaves it when nobody presses Clear: 1,000,000 lines.
 //   soak [requests]     (default 20000)
 #include "app/form1.h"
-#include "measure/answer.h"
+#include "measure/channels.h"
+#include "modbus/hextext.h"
 #include "modbus/logline.h"
 #include "serial/mscomm.h"
 #include "sim/transport.h"
@@ -130,8 +131,8 @@ int main(int argc, char **argv)
     qint64 loggedBytes = 0;
     bool answered = false;
     QStringList round; // the registers of one round, V1 to I4
-    for (const char *reg : measure::channelRegisters)
-        round << QLatin1String(reg);
+    for (const measure::Channel &channel : measure::Channels)
+        round << modbus::hexText(channel.reg, 4);
     const auto audit = [&](int requestsInLog) {
         QStringList registers;
         for (const QString &line : form.Text1->toPlainText().split(u'\n')) {

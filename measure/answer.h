@@ -9,10 +9,6 @@
 // Reading the module's answers.
 namespace measure {
 
-// The register text of each channel, indexed by PendingRequest (V1..V4, I1..I4).
-inline constexpr const char *channelRegisters[8] = {"0004", "0008", "000C", "0010",
-                                                    "0005", "0009", "000D", "0011"};
-
 // The raw value of a read answer: bytes 3 and 4, high byte first.
 int readValue(QByteArrayView answer);
 

@@ -1,7 +1,5 @@
 // Auto Scan: one channel read per tick of Timer1, V1 to I4 and round again.
 #include "app/form1.h"
-#include "measure/answer.h"
-#include "modbus/hextext.h"
 #include "modbus/protocol.h"
 #include "serial/mscomm.h"
 
@@ -28,13 +26,10 @@ void Form1::Timer1_Timer()
     // A tick would refuse the same ID every second; stop instead.
     if (!deviceIdAccepted(Text8->text(), QStringLiteral("Device ID")))
         return stopAutoScan();
-    PendingRequest = static_cast<qint16>((PendingRequest + 1) % modbus::ChannelCount);
-    if (PendingRequest == 0)
+    const qint16 next = static_cast<qint16>((PendingRequest + 1) % modbus::ChannelCount);
+    if (next == 0)
         Text1->setPlainText(QString());
-    Text10->setText(QLatin1String(measure::channelRegisters[PendingRequest]));
-    composeRequest(modbus::hexText(modbus::ReadHoldingRegisters, 2),
-                   modbus::hexText(modbus::ChannelReadCount, 4));
-    SendFrame();
+    readChannel(next); // whose own check of the port and the ID passes: both hold
 }
 
 void Form1::stopAutoScan()

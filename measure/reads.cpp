@@ -1,6 +1,6 @@
-// The eight channel read buttons.
+// The channel read buttons, one per row of the channel table.
 #include "app/form1.h"
-#include "measure/answer.h"
+#include "measure/channels.h"
 #include "modbus/hextext.h"
 #include "modbus/protocol.h"
 
@@ -10,13 +10,14 @@ void Form1::readChannel(qint16 channel)
 {
     if (!readyToSend())
         return;
-    Text10->setText(QLatin1String(measure::channelRegisters[channel]));
+    Text10->setText(modbus::hexText(measure::Channels[channel].reg, 4));
     composeRequest(modbus::hexText(modbus::ReadHoldingRegisters, 2),
                    modbus::hexText(modbus::ChannelReadCount, 4));
     PendingRequest = channel;
     SendFrame();
 }
 
+// Each button's handler reads its row of the channel table.
 void Form1::Command11_Click() { readChannel(0); }
 void Form1::Command12_Click() { readChannel(1); }
 void Form1::Command13_Click() { readChannel(2); }

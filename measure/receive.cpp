@@ -1,6 +1,7 @@
 // The receive handler: log every block, show read answers, follow a settings write.
 #include "app/form1.h"
 #include "measure/answer.h"
+#include "measure/channels.h"
 #include "modbus/logline.h"
 #include "serial/mscomm.h"
 
@@ -21,7 +22,7 @@ void Form1::MSComm1_OnComm()
         if (effect.value) {
             Text23->setText(QString::number(*effect.value));
             if (effect.box >= 0) {
-                QLineEdit *box = channelBoxes()[effect.box];
+                QLineEdit *box = this->*measure::Channels[effect.box].box;
                 box->clear();
                 box->setText(measure::valueText(*effect.value));
             }
@@ -48,9 +49,4 @@ void Form1::logReceived(const QByteArray &bytes)
         Text5->setText(line);
         prependLog(Text5->text());
     }
-}
-
-std::array<QLineEdit *, 8> Form1::channelBoxes() const
-{
-    return {Text15, Text16, Text17, Text18, Text19, Text20, Text21, Text22};
 }

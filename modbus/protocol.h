@@ -3,8 +3,8 @@
 #include <QtGlobal>
 
 // The Modbus RTU facts the tool builds its requests from and reads its answers
-// by, named where they are defined. The input channels' registers are in
-// measure::channelRegisters.
+// by, named where they are defined. The input channels' registers are in the
+// channel table, measure/channels.h.
 namespace modbus {
 
 // Function codes.
@@ -35,11 +35,11 @@ constexpr quint16 FormatRegister = 0x0001; // parity code, then length code + st
 constexpr quint16 Vo1Register = 0x0014;    // voltage outputs, millivolts
 constexpr quint16 Vo2Register = 0x0018;
 
-// The module's input channels, V1..V4 then I1..I4.
+// The module's input channels, V1..V4 then I1..I4: one row each in the channel table.
 constexpr qint16 ChannelCount = 8;
 
 // What PendingRequest (app/form1.h) takes the next answer for: 0 to
-// ChannelCount - 1 the read of that channel (0 = V1 .. 7 = I4),
+// ChannelCount - 1 the read of that channel (its row in the channel table),
 // or, above the channels, a settings write, whose echo makes the window
 // reopen its port at the settings just written.
 constexpr qint16 IdBaudEcho = ChannelCount;     // 8: "Setup Baudrate" wrote IdBaudRegister

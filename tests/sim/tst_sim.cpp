@@ -1,3 +1,4 @@
+#include "measure/channels.h"
 #include "sim/options.h"
 #include "sim/transport.h"
 #include "tests/support/peer.h"
@@ -115,6 +116,16 @@ private Q_SLOTS:
         sim::Module module(options);
         QCOMPARE(module.answer(request).toHex(' '), expected.toHex(' '));
         QVERIFY(expected.isEmpty() || checkFits(expected));
+    }
+
+    // The tool reads each channel at the register the module keeps it in.
+    void toolChannels()
+    {
+        QCOMPARE(std::size(measure::Channels), size_t(sim::ChannelCount));
+        for (int channel = 0; channel < sim::ChannelCount; ++channel) {
+            QCOMPARE(QString::fromLatin1(measure::Channels[channel].caption), sim::channelName(channel));
+            QCOMPARE(measure::Channels[channel].reg, sim::inputRegister(channel));
+        }
     }
 
     void settingsAfterEcho_data()
