@@ -12,10 +12,10 @@ void Form1::setupOutput(QLineEdit *source, const QString &field, quint16 reg)
         return;
     stopAutoScan();
     Text10->setText(modbus::hexText(reg, 4));
-    QString problem;
-    const auto value = config::outputValueText(source->text(), field, &problem);
+    QString why;
+    const auto value = config::outputValueText(source->text(), field, &why);
     if (!value)
-        return logMessage(problem);
+        return logMessage(why);
     Text23->setText(*value);
     composeRequest(modbus::hexText(modbus::WriteSingleRegister, 2), Text23->text());
     SendFrame();

@@ -1,5 +1,7 @@
 #include "config/values.h"
 
+#include "modbus/hextext.h"
+
 #include <QLocale>
 
 #include <cmath>
@@ -17,7 +19,7 @@ QString formatValueText(int parityCode, int lengthCode, int stopCode)
            + QStringLiteral("00");
 }
 
-std::optional<QString> outputValueText(const QString &typed, const QString &field, QString *problem)
+std::optional<QString> outputValueText(const QString &typed, const QString &field, QString *why)
 {
     // The operator's own way of writing numbers first, then the plain one.
     bool ok = false;
@@ -26,10 +28,11 @@ std::optional<QString> outputValueText(const QString &typed, const QString &fiel
         number = QLocale::c().toDouble(typed.trimmed(), &ok);
     const double rounded = ok && std::isfinite(number) ? std::nearbyint(number) : -1;
     if (rounded < 0 || rounded > 65535) {
-        *problem = QStringLiteral("%1 \"%2\" must be a number from 0 to 65535 (millivolts)").arg(field, typed);
+        if (why)
+            *why = QStringLiteral("%1 \"%2\" must be a number from 0 to 65535 (millivolts)").arg(field, typed);
         return std::nullopt;
     }
-    return QStringLiteral("%1").arg(static_cast<int>(rounded), 4, 16, QLatin1Char('0')).toUpper();
+    return modbus::hexText(static_cast<uint>(rounded), 4);
 }
 
 } // namespace config

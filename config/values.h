@@ -17,7 +17,8 @@ QString formatValueText(int parityCode, int lengthCode, int stopCode);
 
 // An output value in millivolts: the number typed, rounded half to even, as
 // four hex digits (1500 gives 05DC). A text that is not a number, or whose
-// rounded value is outside 0..65535, gives nothing and, in problem, why.
-std::optional<QString> outputValueText(const QString &typed, const QString &field, QString *problem);
+// rounded value is outside 0..65535, gives nothing and, in why (if given), a
+// message that names the field.
+std::optional<QString> outputValueText(const QString &typed, const QString &field, QString *why = nullptr);
 
 } // namespace config

@@ -48,11 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fields.resize(5);
     const QString &id = fields[0], &function = fields[1], &reg = fields[2], &value = fields[3], &newId = fields[4];
 
-    const QString problem = modbus::deviceIdProblem(id, u"Device ID");
-    const bool idTaken = problem.isEmpty();
+    QString problem;
+    const auto address = modbus::parseDeviceId(id, u"Device ID", &problem);
+    const bool idTaken = address.has_value();
     if (idTaken) {
-        const quint8 address = modbus::hexByte(id);
-        FUZZ_CHECK(id.size() == 2 && address >= 0x01 && address <= 0xF7);
+        FUZZ_CHECK(id.size() == 2 && *address == modbus::hexByte(id) && *address >= 0x01 && *address <= 0xF7);
     } else {
         FUZZ_CHECK(problem.startsWith(QStringLiteral("Device ID \"") + id + u'"'));
     }
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // What the command panel and the writes would send once every field is taken.
     if (idTaken && modbus::isHexDigits(function, 2) && modbus::isHexDigits(reg, 4) && modbus::isHexDigits(value, 4))
         checkRequest(id, function, reg, value);
-    if (idTaken && modbus::deviceIdProblem(newId, u"New device ID").isEmpty()) {
+    if (idTaken && modbus::parseDeviceId(newId, u"New device ID")) {
         for (int code = 1; code <= 7; ++code) {
             const QString baudValue = config::baudValueText(newId, code);
             FUZZ_CHECK(modbus::isHexDigits(baudValue, 4));

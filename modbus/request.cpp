@@ -12,13 +12,14 @@ Frame frameBytes(QStringView deviceId, quint8 function, QStringView reg, QString
     return {hexByte(deviceId), function, high(reg), low(reg), high(data), low(data), high(crc), low(crc)};
 }
 
-QString deviceIdProblem(QStringView id, QStringView field)
+std::optional<quint8> parseDeviceId(QStringView text, QStringView field, QString *why)
 {
-    const bool twoDigits = isHexDigits(id, 2);
-    const quint8 value = twoDigits ? hexByte(id) : 0;
-    if (twoDigits && value >= 0x01 && value <= 0xF7)
-        return {};
-    return QStringLiteral("%1 \"%2\" must be two hexadecimal digits from 01 to F7").arg(field, id);
+    const quint8 value = isHexDigits(text, 2) ? hexByte(text) : 0;
+    if (value >= 0x01 && value <= 0xF7)
+        return value;
+    if (why)
+        *why = QStringLiteral("%1 \"%2\" must be two hexadecimal digits from 01 to F7").arg(field, text);
+    return std::nullopt;
 }
 
 } // namespace modbus

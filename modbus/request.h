@@ -1,11 +1,12 @@
 #pragma once
 
+#include "modbus/protocol.h"
+
 #include <QString>
 #include <QStringView>
 
-#include "modbus/protocol.h"
-
 #include <array>
+#include <optional>
 
 // A Modbus RTU request built from the window's hexadecimal text fields.
 namespace modbus {
@@ -19,8 +20,9 @@ using Frame = std::array<quint8, RequestLength>;
 Frame frameBytes(QStringView deviceId, quint8 function, QStringView reg, QStringView data,
                  QStringView crc);
 
-// Why a device ID text cannot address a module (empty when it can): it must
-// be exactly two hexadecimal digits, 01 to F7. field names the box in the message.
-QString deviceIdProblem(QStringView id, QStringView field);
+// The address a device ID text names: exactly two hexadecimal digits, 01 to
+// F7. Otherwise nothing, and in why (if given) a message that names the box
+// by field and quotes the text.
+std::optional<quint8> parseDeviceId(QStringView text, QStringView field, QString *why = nullptr);
 
 } // namespace modbus

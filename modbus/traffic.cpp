@@ -70,10 +70,11 @@ bool Form1::readyToSend()
 
 bool Form1::deviceIdAccepted(const QString &id, const QString &field)
 {
-    const QString problem = modbus::deviceIdProblem(id, field);
-    if (!problem.isEmpty())
-        logMessage(problem);
-    return problem.isEmpty();
+    QString why;
+    if (modbus::parseDeviceId(id, field, &why))
+        return true;
+    logMessage(why);
+    return false;
 }
 
 void Form1::Command4_Click()

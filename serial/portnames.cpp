@@ -132,14 +132,21 @@ QString deviceGroup(const QString &device)
     return g ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
 }
 
-QString deviceProblem(const QString &path)
+static bool refuse(QString *why, const QString &message)
+{
+    if (why)
+        *why = message;
+    return false;
+}
+
+bool deviceAvailable(const QString &path, QString *why)
 {
     const QString inUse = QStringLiteral("is in use by another program");
     const QString device = canonicalDevice(path);
     if (device.isEmpty())
-        return QStringLiteral("does not exist");
+        return refuse(why, QStringLiteral("does not exist"));
     if (!heldQtLockFile(device).isEmpty())
-        return inUse;
+        return refuse(why, inUse);
     // Non-blocking so that a modem line cannot stall the scan; no controlling tty.
     const int fd = ::open(QFile::encodeName(device).constData(),
                           O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -151,26 +158,28 @@ QString deviceProblem(const QString &path)
             struct stat st {};
             const mode_t groupRw = S_IRGRP | S_IWGRP;
             if (::stat(QFile::encodeName(device).constData(), &st) == 0 && (st.st_mode & groupRw) != groupRw)
-                return QStringLiteral("is not open to this user; only its owner may open it");
-            return QStringLiteral("is not open to this user; add your user to the group \"%1\" "
-                                  "(sudo adduser $USER %1) and log in again")
-                .arg(deviceGroup(device));
+                return refuse(why, QStringLiteral("is not open to this user; only its owner may open it"));
+            return refuse(why, QStringLiteral("is not open to this user; add your user to the group \"%1\" "
+                                              "(sudo adduser $USER %1) and log in again")
+                                   .arg(deviceGroup(device)));
         }
         case EBUSY: // opened for exclusive use (TIOCEXCL)
-            return inUse;
+            return refuse(why, inUse);
         default:
-            return QStringLiteral("cannot be opened (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return refuse(why, QStringLiteral("cannot be opened (%1)")
+                                   .arg(QString::fromLocal8Bit(std::strerror(errno))));
         }
     }
     // flock conflicts with any other open of the device, in this process too,
     // and holds against root, unlike TIOCEXCL.
-    QString problem;
-    if (!::isatty(fd))
-        problem = QStringLiteral("is not a serial device");
-    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        problem = inUse;
+    const bool terminal = ::isatty(fd);
+    const bool held = terminal && ::flock(fd, LOCK_EX | LOCK_NB) != 0;
     ::close(fd);
-    return problem;
+    if (!terminal)
+        return refuse(why, QStringLiteral("is not a serial device"));
+    if (held)
+        return refuse(why, inUse);
+    return true;
 }
 
 } // namespace serial

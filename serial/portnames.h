@@ -32,12 +32,12 @@ QString canonicalDevice(const QString &path);
 // by a live process.
 QString heldQtLockFile(const QString &device);
 
-// Empty when the device is a terminal that can be opened now and that no one
+// True when the device is a terminal that can be opened now and that no one
 // holds (neither a Qt lock file of a live process nor an flock on the
-// device); otherwise why not, as words that follow the port's name ("is in
-// use by another program"). The device is closed again at once and its line
-// settings are not touched.
-QString deviceProblem(const QString &path);
+// device); otherwise false and, in why (if given), why not, as words that
+// follow the port's name ("is in use by another program"). The device is
+// closed again at once and its line settings are not touched.
+bool deviceAvailable(const QString &path, QString *why = nullptr);
 
 // The group a user must belong to to open a device (dialout if it cannot be told).
 QString deviceGroup(const QString &device);

@@ -7,7 +7,7 @@
 bool Form1::IsComPortAvailable(qint16 portNum)
 {
     const QString device = ports.value(portNum);
-    return !device.isEmpty() && serial::deviceProblem(device).isEmpty();
+    return !device.isEmpty() && serial::deviceAvailable(device);
 }
 
 // Both the start-up and every edit of the port list rebuild it the same way.
@@ -30,11 +30,12 @@ void Form1::scanPorts()
         if (path.isEmpty())
             continue;
         const QString device = serial::canonicalDevice(path);
-        const QString problem = MSComm1->PortOpen() && MSComm1->CommPort() == n
-                                    ? QStringLiteral("is connected in this window")
-                                    : serial::deviceProblem(path);
-        if (!problem.isEmpty()) // unless it has come free since
-            portsLeftOut << QStringLiteral("COM %1 (%2) %3").arg(n).arg(device.isEmpty() ? path : device, problem);
+        QString why;
+        if (MSComm1->PortOpen() && MSComm1->CommPort() == n)
+            why = QStringLiteral("is connected in this window");
+        else if (serial::deviceAvailable(path, &why))
+            continue; // it has come free since
+        portsLeftOut << QStringLiteral("COM %1 (%2) %3").arg(n).arg(device.isEmpty() ? path : device, why);
     }
     if (count > 0)
         Combo9->setToolTip(QString());

@@ -21,9 +21,9 @@ struct LineSettings
 };
 
 // Accepts the standard rates 110 to 256000, parity n/e/o/m/s in either case,
-// 4 to 8 data bits and 1, 1.5 or 2 stop bits. Anything else is refused with a
-// message that names the field as the window labels it.
-std::optional<LineSettings> parseSettings(QStringView text, QString *error = nullptr);
+// 4 to 8 data bits and 1, 1.5 or 2 stop bits. Anything else is refused: nullopt
+// and, in why (if given), a message that names the field as the window labels it.
+std::optional<LineSettings> parseSettings(QStringView text, QString *why = nullptr);
 
 // What a port is opened with.
 struct PortLine
@@ -38,9 +38,9 @@ struct PortLine
 
 // A pseudo-terminal carries neither parity nor a length other than 8, so it is
 // opened 8N with the stop bits it can carry. A real port is opened with exactly
-// the settings or not at all: what it cannot carry gives nullopt and, in
-// problem, a message that names the field, quotes it and names portName.
+// the settings or not at all: what it cannot carry gives nullopt and, in why
+// (if given), a message that names the field, quotes it and names portName.
 std::optional<PortLine> portLine(const LineSettings &settings, bool pseudoTerminal, QStringView portName,
-                                 QString *problem);
+                                 QString *why = nullptr);
 
 } // namespace serial

@@ -17,7 +17,7 @@ std::optional<int> number(const QString &text, int low, int high, int base = 10)
 } // namespace
 
 std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QStringList &arguments,
-                                       QString *error)
+                                       QString *why)
 {
     parser.setApplicationDescription(QStringLiteral(
         "Simulates the Duve I/O module (4 voltage and 4 current inputs, 2 voltage outputs) on a\n"
@@ -42,8 +42,8 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
     parser.addOptions({com, device, id, baud, format, value, vary, loopBack, delay, drop, corrupt, split, quiet});
 
     const auto refuse = [&](const QString &message) {
-        if (error)
-            *error = message;
+        if (why)
+            *why = message;
         return std::nullopt;
     };
     if (!parser.parse(arguments))

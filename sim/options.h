@@ -23,10 +23,10 @@ struct Config
 };
 
 // Declares duve-sim's options (with --help and --version) on parser, reads
-// arguments (the program name first) and checks every value. nullopt with
-// error set when something is wrong; whether --help or --version was given is
-// for the caller to ask parser.
+// arguments (the program name first) and checks every value. nullopt and, in
+// why (if given), the reason when something is wrong; whether --help or
+// --version was given is for the caller to ask parser.
 std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QStringList &arguments,
-                                       QString *error);
+                                       QString *why = nullptr);
 
 } // namespace sim
