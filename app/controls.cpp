@@ -192,8 +192,10 @@ void Form1::buildControls()
     for (const measure::Channel &c : measure::Channels) {
         QGroupBox *group = this->*c.frame;
         const int left = 240 + placed[group]++ * 1200;
-        QLineEdit *box = this->*c.box = textBox(group, c.boxName, "00.000", left, 480, 855, 495, Disabled);
-        QPushButton *read = this->*c.button = button(group, c.buttonName, c.caption, left, 1080, 855, 375);
+        QLineEdit *box = textBox(group, c.boxName, "00.000", left, 480, 855, 495, Disabled);
+        QPushButton *read = button(group, c.buttonName, c.caption, left, 1080, 855, 375);
+        this->*c.box = box;
+        this->*c.button = read;
         setBackground(box, group == Frame3 ? QColor(0, 255, 0) : QColor(255, 192, 192));
         box->setAccessibleName(QStringLiteral("%1 value").arg(c.caption));
         // The box takes no focus; its button has it when a read is asked for. A screen
@@ -203,7 +205,8 @@ void Form1::buildControls()
         // same value, read again, be heard again.
         const auto describe = [read, box] {
             const QString value = box->text();
-            read->setAccessibleDescription(value.isEmpty() ? value : box->accessibleName() + ' ' + value);
+            read->setAccessibleDescription(value.isEmpty() ? value
+                                                           : box->accessibleName() + ' ' + value);
         };
         describe();
         connect(box, &QLineEdit::textChanged, read, describe);

@@ -29,7 +29,8 @@ std::optional<QString> outputValueText(const QString &typed, const QString &fiel
     const double rounded = ok && std::isfinite(number) ? std::nearbyint(number) : -1;
     if (rounded < 0 || rounded > 65535) {
         if (why)
-            *why = QStringLiteral("%1 \"%2\" must be a number from 0 to 65535 (millivolts)").arg(field, typed);
+            *why = QStringLiteral("%1 \"%2\" must be a number from 0 to 65535 (millivolts)")
+                       .arg(field, typed);
         return std::nullopt;
     }
     return modbus::hexText(static_cast<uint>(rounded), 4);

@@ -19,6 +19,7 @@ QString formatValueText(int parityCode, int lengthCode, int stopCode);
 // four hex digits (1500 gives 05DC). A text that is not a number, or whose
 // rounded value is outside 0..65535, gives nothing and, in why (if given), a
 // message that names the field.
-std::optional<QString> outputValueText(const QString &typed, const QString &field, QString *why = nullptr);
+std::optional<QString> outputValueText(const QString &typed, const QString &field,
+                                       QString *why = nullptr);
 
 } // namespace config

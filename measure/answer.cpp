@@ -28,7 +28,8 @@ QString valueText(int raw, const QLocale &locale)
 
 bool startsWithException(QByteArrayView bytes)
 {
-    return bytes.size() >= modbus::ExceptionAnswerLength && (byteAt(bytes, 1) & modbus::ExceptionFlag)
+    return bytes.size() >= modbus::ExceptionAnswerLength
+           && (byteAt(bytes, 1) & modbus::ExceptionFlag)
            && modbus::crcFits(bytes.first(modbus::ExceptionAnswerLength));
 }
 
@@ -51,12 +52,15 @@ Effect effectOf(QByteArrayView block, qint16 pendingRequest)
     Effect effect;
     if (block.size() < 2)
         return effect;
-    if (byteAt(block, 1) == modbus::ReadHoldingRegisters && block.size() >= modbus::OneRegisterAnswerLength) {
+    const quint8 function = byteAt(block, 1);
+    if (function == modbus::ReadHoldingRegisters
+        && block.size() >= modbus::OneRegisterAnswerLength) {
         effect.value = readValue(block);
         if (pendingRequest >= 0 && pendingRequest < modbus::ChannelCount)
             effect.box = pendingRequest;
-    } else if (byteAt(block, 1) == modbus::WriteSingleRegister) {
-        effect.followSettings = pendingRequest == modbus::IdBaudEcho || pendingRequest == modbus::FormatEcho;
+    } else if (function == modbus::WriteSingleRegister) {
+        effect.followSettings =
+            pendingRequest == modbus::IdBaudEcho || pendingRequest == modbus::FormatEcho;
     }
     return effect;
 }

@@ -12,7 +12,7 @@ namespace measure {
 
 struct Channel
 {
-    const char *caption;         // its button's caption; its box is "<caption> value" to a screen reader
+    const char *caption;         // its button's caption, and its box's name: "<caption> value"
     quint16 reg;                 // the module's input register that holds it
     QGroupBox *Form1::*frame;    // "Voltage" or "Current": its controls take the next place there
     QPushButton *Form1::*button; // reads it
@@ -23,8 +23,8 @@ struct Channel
 };
 
 // A row from the names of the channel's controls, so that each name is written once.
-#define DUVE_CHANNEL(caption, reg, frame, button, box)                                            \
-    Channel { caption, reg, &Form1::frame, &Form1::button, &Form1::button##_Click, #button,         \
+#define DUVE_CHANNEL(caption, reg, frame, button, box)                                       \
+    Channel { caption, reg, &Form1::frame, &Form1::button, &Form1::button##_Click, #button, \
               &Form1::box, #box }
 
 // In PendingRequest order: a channel's index here is the PendingRequest of its read.

@@ -18,7 +18,8 @@ std::optional<quint8> parseDeviceId(QStringView text, QStringView field, QString
     if (value >= 0x01 && value <= 0xF7)
         return value;
     if (why)
-        *why = QStringLiteral("%1 \"%2\" must be two hexadecimal digits from 01 to F7").arg(field, text);
+        *why = QStringLiteral("%1 \"%2\" must be two hexadecimal digits from 01 to F7")
+                   .arg(field, text);
     return std::nullopt;
 }
 

@@ -158,9 +158,11 @@ bool deviceAvailable(const QString &path, QString *why)
             struct stat st {};
             const mode_t groupRw = S_IRGRP | S_IWGRP;
             if (::stat(QFile::encodeName(device).constData(), &st) == 0 && (st.st_mode & groupRw) != groupRw)
-                return refuse(why, QStringLiteral("is not open to this user; only its owner may open it"));
-            return refuse(why, QStringLiteral("is not open to this user; add your user to the group \"%1\" "
-                                              "(sudo adduser $USER %1) and log in again")
+                return refuse(why, QStringLiteral("is not open to this user; only its owner may "
+                                                  "open it"));
+            return refuse(why, QStringLiteral("is not open to this user; add your user to the "
+                                              "group \"%1\" (sudo adduser $USER %1) and log in "
+                                              "again")
                                    .arg(deviceGroup(device)));
         }
         case EBUSY: // opened for exclusive use (TIOCEXCL)

@@ -19,8 +19,8 @@ std::optional<LineSettings> parseSettings(QStringView text, QString *why)
                                 19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
     const QList<QStringView> fields = text.split(u',');
     if (fields.size() != 4)
-        return refuse(why, QStringLiteral("Line settings \"%1\" must be baud rate, parity, length and "
-                                          "stop bits joined by commas")
+        return refuse(why, QStringLiteral("Line settings \"%1\" must be baud rate, parity, length "
+                                          "and stop bits joined by commas")
                                .arg(text));
     LineSettings s;
     bool ok = false;
@@ -46,7 +46,8 @@ std::optional<LineSettings> parseSettings(QStringView text, QString *why)
     else if (fields[3] == u"2")
         s.stopHalves = 4;
     else
-        return refuse(why, QStringLiteral("Stop \"%1\" must be 1, 1.5 or 2 stop bits").arg(fields[3]));
+        return refuse(why,
+                      QStringLiteral("Stop \"%1\" must be 1, 1.5 or 2 stop bits").arg(fields[3]));
     return s;
 }
 
@@ -61,18 +62,18 @@ std::optional<PortLine> portLine(const LineSettings &settings, bool pseudoTermin
     // Linux knows 5 to 8 data bits, and one stop-bit flag that means 2 stop
     // bits, or 1.5 after 5 data bits. Qt would take 1.5 as 1 without a word.
     if (settings.dataBits < 5)
-        return refuse(why, QStringLiteral("Length \"%1\" cannot be used on %2: a serial port sends 5 to 8 "
-                                          "data bits")
+        return refuse(why, QStringLiteral("Length \"%1\" cannot be used on %2: a serial port sends "
+                                          "5 to 8 data bits")
                                .arg(settings.lengthText, portName));
     const bool five = settings.dataBits == 5;
     if (settings.stopHalves == 3 && !five)
-        return refuse(why, QStringLiteral("Stop \"1.5\" cannot be used on %1 with %2 data bits: a serial port "
-                                          "sends 1.5 stop bits only after 5 data bits")
+        return refuse(why, QStringLiteral("Stop \"1.5\" cannot be used on %1 with %2 data bits: a "
+                                          "serial port sends 1.5 stop bits only after 5 data bits")
                                .arg(portName)
                                .arg(settings.dataBits));
     if (settings.stopHalves == 4 && five)
-        return refuse(why, QStringLiteral("Stop \"2\" cannot be used on %1 with 5 data bits: after 5 data "
-                                          "bits a serial port sends 1.5 stop bits, not 2")
+        return refuse(why, QStringLiteral("Stop \"2\" cannot be used on %1 with 5 data bits: after "
+                                          "5 data bits a serial port sends 1.5 stop bits, not 2")
                                .arg(portName));
     line.dataBits = static_cast<QSerialPort::DataBits>(settings.dataBits);
     line.stopBits = settings.stopHalves == 2 ? QSerialPort::OneStop : QSerialPort::TwoStop;

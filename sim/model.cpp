@@ -117,7 +117,8 @@ Module::Module(const ModuleOptions &options) : options(options), current(options
 QByteArray Module::answer(QByteArrayView request, qint64 elapsedMs)
 {
     // Another module's traffic, or bytes the line damaged: not ours to answer.
-    if (request.size() != RequestSize || !modbus::crcFits(request) || byteAt(request, 0) != current.deviceId)
+    if (request.size() != RequestSize || !modbus::crcFits(request)
+        || byteAt(request, 0) != current.deviceId)
         return {};
     switch (byteAt(request, 1)) {
     case ReadHolding:

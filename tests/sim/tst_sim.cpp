@@ -123,8 +123,9 @@ private Q_SLOTS:
     {
         QCOMPARE(std::size(measure::Channels), size_t(sim::ChannelCount));
         for (int channel = 0; channel < sim::ChannelCount; ++channel) {
-            QCOMPARE(QString::fromLatin1(measure::Channels[channel].caption), sim::channelName(channel));
-            QCOMPARE(measure::Channels[channel].reg, sim::inputRegister(channel));
+            const measure::Channel &tool = measure::Channels[channel];
+            QCOMPARE(QString::fromLatin1(tool.caption), sim::channelName(channel));
+            QCOMPARE(tool.reg, sim::inputRegister(channel));
         }
     }
 
