@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+#include "modbus/request.h"
 #include "serial/portnames.h"
 
 class MSComm;
@@ -90,7 +91,7 @@ public:
     QString TimeText;
     QString FrameText;
     QString CrcText;
-    std::array<quint8, 8> FrameBytes{};
+    modbus::Frame FrameBytes{};
     // What the next answer is taken for: 0 to 7 the read of that channel (its row in
     // measure::Channels), 8 and 9 the echo of a settings write (modbus::IdBaudEcho and
     // modbus::FormatEcho in modbus/protocol.h).
