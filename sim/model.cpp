@@ -87,14 +87,14 @@ int codeForBaud(int baud)
     return it == BaudRates.end() ? 0 : int(it - BaudRates.begin()) + 1;
 }
 
-quint16 formatRegister(const serial::TtyLine &line)
+quint16 formatRegister(const TtyLine &line)
 {
     const int parity = line.parity == 'e' ? 2 : line.parity == 'o' ? 3 : 0;
     const int high = parity << 4 | (line.stopBits == 2 ? 8 : 0) | (line.dataBits - 5) << 1;
     return static_cast<quint16>(high << 8);
 }
 
-std::optional<serial::TtyLine> lineWithFormat(serial::TtyLine line, quint16 value)
+std::optional<TtyLine> lineWithFormat(TtyLine line, quint16 value)
 {
     const int high = value >> 8;
     const int parity = high >> 4;
@@ -107,7 +107,7 @@ std::optional<serial::TtyLine> lineWithFormat(serial::TtyLine line, quint16 valu
     return line;
 }
 
-QString formatName(const serial::TtyLine &line)
+QString formatName(const TtyLine &line)
 {
     return QStringLiteral("%1%2%3").arg(line.dataBits).arg(QChar(QLatin1Char(line.parity)).toUpper()).arg(line.stopBits);
 }

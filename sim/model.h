@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/ttyline.h"
+#include "sim/ttyline.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -40,17 +40,17 @@ int codeForBaud(int baud);
 
 // The format register for a line, and the line a format register value
 // gives (the baud rate kept); nullopt when the value names no format.
-quint16 formatRegister(const serial::TtyLine &line);
-std::optional<serial::TtyLine> lineWithFormat(serial::TtyLine line, quint16 value);
+quint16 formatRegister(const TtyLine &line);
+std::optional<TtyLine> lineWithFormat(TtyLine line, quint16 value);
 
 // "8N1" style: data bits, parity letter, stop bits.
-QString formatName(const serial::TtyLine &line);
+QString formatName(const TtyLine &line);
 
 // What the module answers as, and how it listens.
 struct Settings
 {
     quint8 deviceId = 0x01;
-    serial::TtyLine line{38400, 8, 'n', 1};
+    TtyLine line{38400, 8, 'n', 1};
 
     bool operator==(const Settings &) const = default;
 };

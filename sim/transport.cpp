@@ -1,7 +1,7 @@
 #include "sim/transport.h"
 
 #include "serial/portnames.h"
-#include "serial/ttyline.h"
+#include "sim/ttyline.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,7 +17,7 @@
 
 namespace sim {
 
-static QString lineName(const serial::TtyLine &line)
+static QString lineName(const TtyLine &line)
 {
     return QStringLiteral("%1 %2").arg(line.baud).arg(formatName(line));
 }
@@ -55,7 +55,7 @@ bool Transport::openPty(int comNumber)
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     device = QString::fromLocal8Bit(name);
     // Raw and at the module's rate, so that a peer which sets nothing still talks to it.
-    serial::writeTtyLine(ptySlave, model.settings().line);
+    writeTtyLine(ptySlave, model.settings().line);
 
     const QString folder = serial::portFolder();
     QDir().mkpath(folder);
@@ -147,7 +147,7 @@ bool Transport::openDevice(const QString &path)
     // The tool's port scan then sees the device as in use.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return fail(QStringLiteral("%1 is in use by another program").arg(path));
-    if (!serial::writeTtyLine(fd, model.settings().line))
+    if (!writeTtyLine(fd, model.settings().line))
         return fail(QStringLiteral("%1 refuses %2").arg(path, lineName(model.settings().line)));
     device = path;
     listen();
@@ -191,8 +191,8 @@ QString Transport::lineMismatch() const
 {
     if (ptySlave < 0)
         return {};
-    const auto tool = serial::readTtyLine(ptySlave);
-    const serial::TtyLine own = model.settings().line;
+    const auto tool = readTtyLine(ptySlave);
+    const TtyLine own = model.settings().line;
     if (!tool)
         return QStringLiteral("the line settings of %1 cannot be read").arg(device);
     if (tool->baud == own.baud && tool->stopBits == own.stopBits)
@@ -277,7 +277,7 @@ void Transport::applySettings()
     if (ptySlave < 0) {
         // A real line: let the echo leave at the old rate before switching.
         ::tcdrain(fd);
-        serial::writeTtyLine(fd, model.settings().line);
+        writeTtyLine(fd, model.settings().line);
     }
     Q_EMIT settingsChanged(model.settings());
 }

@@ -33,7 +33,7 @@ struct Bench
 int toolBaud(const sim::Transport &module)
 {
     const int fd = ::open(QFile::encodeName(module.devicePath()).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-    const auto line = serial::readTtyLine(fd);
+    const auto line = sim::readTtyLine(fd);
     ::close(fd);
     return line ? line->baud : 0;
 }

@@ -38,9 +38,9 @@ Peer::~Peer()
                      __FILE__, __LINE__);
 }
 
-std::optional<serial::TtyLine> Peer::line() const
+std::optional<sim::TtyLine> Peer::line() const
 {
-    return serial::readTtyLine(pty.slave());
+    return sim::readTtyLine(pty.slave());
 }
 
 void Peer::readMaster()

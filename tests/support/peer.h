@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "serial/ttyline.h"
+#include "sim/ttyline.h"
 
 class PtyPair;
 
@@ -36,7 +36,7 @@ public:
     QByteArray sent() const { return written; }
     QList<QByteArray> frames() const { return complete; }
     // The line settings the tool has set on its end right now.
-    std::optional<serial::TtyLine> line() const;
+    std::optional<sim::TtyLine> line() const;
 
     // Waits until this many frames in all have arrived.
     bool waitForFrames(qsizetype count, int timeoutMs = 5000);

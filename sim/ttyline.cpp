@@ -1,12 +1,12 @@
 // termios2 carries any baud rate as a number; it cannot share a translation
 // unit with <termios.h>, so this file speaks to the kernel directly.
-#include "serial/ttyline.h"
+#include "sim/ttyline.h"
 
 #include <asm/ioctls.h>
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
-namespace serial {
+namespace sim {
 
 std::optional<TtyLine> readTtyLine(int fd)
 {
@@ -50,4 +50,4 @@ bool writeTtyLine(int fd, const TtyLine &line)
     return ::ioctl(fd, TCSETS2, &tio) == 0;
 }
 
-} // namespace serial
+} // namespace sim

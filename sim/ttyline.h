@@ -2,7 +2,7 @@
 
 #include <optional>
 
-namespace serial {
+namespace sim {
 
 // The line settings a terminal device carries right now, as any holder of it
 // sees them (the peer of a pseudo-terminal reads here what the tool has set).
@@ -21,4 +21,4 @@ std::optional<TtyLine> readTtyLine(int fd);
 // Sets a terminal to raw bytes with these settings (any baud rate).
 bool writeTtyLine(int fd, const TtyLine &line);
 
-} // namespace serial
+} // namespace sim
