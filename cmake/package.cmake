@@ -1,4 +1,4 @@
-# The Debian package (cmake --build build --target package; scripts/package wraps it).
+# The Debian package (cmake --build --preset package --target package; scripts/package wraps it).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME duve)
 set(CPACK_PACKAGE_CONTACT "Duve developers <developers@duve.example.org>")
