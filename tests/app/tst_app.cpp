@@ -1,8 +1,8 @@
 #include "app/form1.h"
 #include "app/room.h"
 #include "modbus/checksum.h"
-#include "tests/support/pty.h"
-#include "tests/support/testmain.h"
+#include "tests/support/holder.h"
+#include "tests/support/rig.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,11 +20,6 @@
 #include <memory>
 
 namespace {
-
-QStringList noSystemPorts()
-{
-    return {};
-}
 
 // The text a control shows: a caption, a box's text, a list's edit text.
 QString shownText(QWidget *w)
@@ -70,14 +64,6 @@ bool showsWhole(QWidget *w, const QString &text)
     };
     const QRect start = edit ? caret(text) : QRect();
     return !edit || (start.x() == caret({}).x() && start.top() >= 0 && start.bottom() < edit->height());
-}
-
-QStringList itemTexts(QComboBox *c)
-{
-    QStringList texts;
-    for (int i = 0; i < c->count(); ++i)
-        texts << c->itemText(i);
-    return texts;
 }
 
 QList<int> itemValues(QComboBox *c)
@@ -282,10 +268,10 @@ private Q_SLOTS:
         for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
             QCOMPARE(form.Text10->palette().color(group, QPalette::Base), QColor(255, 255, 0));
             QCOMPARE(form.Text23->palette().color(group, QPalette::Base), QColor(255, 128, 255));
-            for (QLineEdit *v : {form.Text15, form.Text16, form.Text17, form.Text18})
-                QCOMPARE(v->palette().color(group, QPalette::Base), QColor(0, 255, 0));
-            for (QLineEdit *i : {form.Text19, form.Text20, form.Text21, form.Text22})
-                QCOMPARE(i->palette().color(group, QPalette::Base), QColor(255, 192, 192));
+            const QList<QLineEdit *> boxes = channelBoxes(form);
+            for (int i = 0; i < boxes.size(); ++i) // green for V1..V4, pink for I1..I4
+                QCOMPARE(boxes[i]->palette().color(group, QPalette::Base),
+                         i < 4 ? QColor(0, 255, 0) : QColor(255, 192, 192));
             QCOMPARE(form.Label30->palette().color(group, QPalette::WindowText), QColor(255, 0, 0));
         }
     }
@@ -435,9 +421,8 @@ private Q_SLOTS:
         QVERIFY(folder.link(3, held.slavePath()));
         QVERIFY(folder.link(7, "/dev/duve-no-such-device"));
 
-        QProcess holder;
-        holder.start(HOLDPORT, {"flock", held.slavePath()});
-        QVERIFY(holder.waitForReadyRead(10000));
+        Holder holder("flock", held.slavePath());
+        QVERIFY(holder.held);
 
         Form1 form(noSystemPorts);
         form.Form_Load();
@@ -446,14 +431,11 @@ private Q_SLOTS:
         QCOMPARE(form.Combo9->currentIndex(), 0);
         QCOMPARE(form.Combo9->currentText(), QStringLiteral("COM 2"));
         QCOMPARE(form.Combo9->itemData(0, Qt::ToolTipRole).toString(), com2.slavePath());
-
-        holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished(10000));
     }
 
 private:
     std::unique_ptr<Form1> built;
 };
 
-DUVE_TEST(TestApp)
+QTEST_MAIN(TestApp)
 #include "tst_app.moc"

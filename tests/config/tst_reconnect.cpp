@@ -3,7 +3,6 @@
 #include "serial/mscomm.h"
 #include "sim/transport.h"
 #include "tests/support/rig.h"
-#include "tests/support/testmain.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -17,9 +16,10 @@
 
 namespace {
 
-struct Bench
+// A started window whose only port, COM 1, is the simulated module.
+struct SimRig
 {
-    explicit Bench(int pieces = 1) : module(sim::ModuleOptions{}, sim::Faults{0, 0, pieces})
+    explicit SimRig(int pieces = 1) : module(sim::ModuleOptions{}, sim::Faults{0, 0, pieces})
     {
         module.openPty(1);
         form.Form_Load();
@@ -65,61 +65,61 @@ private Q_SLOTS:
     void baudRateWriteReconnects()
     {
         QFETCH(int, pieces);
-        Bench bench(pieces);
-        QSignalSpy garbled(&bench.module, &sim::Transport::garbled);
-        QVERIFY2(bench.module.comNumber() == 1, qPrintable(bench.module.errorString()));
-        bench.form.Command1_Click();
-        QVERIFY(readV1(bench.form));
-        QCOMPARE(bench.form.Text15->text(), "1.5");
+        SimRig rig(pieces);
+        QSignalSpy garbled(&rig.module, &sim::Transport::garbled);
+        QVERIFY2(rig.module.comNumber() == 1, qPrintable(rig.module.errorString()));
+        rig.form.Command1_Click();
+        QVERIFY(readV1(rig.form));
+        QCOMPARE(rig.form.Text15->text(), "1.5");
 
-        bench.form.Combo1->setCurrentIndex(bench.form.Combo1->findText("115200"));
-        bench.form.Command5->click();
-        QTRY_COMPARE(bench.form.Combo2->currentText(), "115200");
-        QVERIFY(bench.form.MSComm1->PortOpen());
-        const QStringList lines = logLines(bench.form);
+        rig.form.Combo1->setCurrentIndex(rig.form.Combo1->findText("115200"));
+        rig.form.Command5->click();
+        QTRY_COMPARE(rig.form.Combo2->currentText(), "115200");
+        QVERIFY(rig.form.MSComm1->PortOpen());
+        const QStringList lines = logLines(rig.form);
         QCOMPARE(lines.size(), 1);
         QVERIFY(lines[0].endsWith(" Connected"));
-        QCOMPARE(bench.module.module().settings().line.baud, 115200);
-        QCOMPARE(toolBaud(bench.module), 115200);
-        QVERIFY(readV1(bench.form));
+        QCOMPARE(rig.module.module().settings().line.baud, 115200);
+        QCOMPARE(toolBaud(rig.module), 115200);
+        QVERIFY(readV1(rig.form));
 
         // The echo of an output write right after a settings write finds
         // PendingRequest still 8 and reconnects once more.
-        bench.form.Combo1->setCurrentIndex(bench.form.Combo1->findText("9600"));
-        bench.form.Command5->click();
-        QTRY_COMPARE(bench.form.Combo2->currentText(), "9600");
-        bench.form.Command9->click();
-        QTRY_VERIFY(logLines(bench.form).size() == 1 && bench.form.MSComm1->PortOpen());
-        QVERIFY(readV1(bench.form));
+        rig.form.Combo1->setCurrentIndex(rig.form.Combo1->findText("9600"));
+        rig.form.Command5->click();
+        QTRY_COMPARE(rig.form.Combo2->currentText(), "9600");
+        rig.form.Command9->click();
+        QTRY_VERIFY(logLines(rig.form).size() == 1 && rig.form.MSComm1->PortOpen());
+        QVERIFY(readV1(rig.form));
         QCOMPARE(garbled.count(), 0);
     }
 
     void formatWriteReconnects()
     {
-        Bench bench;
-        bench.form.Command1_Click();
-        bench.form.Combo8->setCurrentIndex(bench.form.Combo8->findText("2"));
-        bench.form.Combo7->setCurrentIndex(bench.form.Combo7->findText("e"));
-        bench.form.Command8->click();
-        QTRY_COMPARE(bench.form.Combo5->currentText(), "2");
-        QCOMPARE(bench.form.Combo4->currentText(), "e");
-        QCOMPARE(bench.module.module().settings().line.stopBits, 2);
-        QVERIFY(readV1(bench.form));
+        SimRig rig;
+        rig.form.Command1_Click();
+        rig.form.Combo8->setCurrentIndex(rig.form.Combo8->findText("2"));
+        rig.form.Combo7->setCurrentIndex(rig.form.Combo7->findText("e"));
+        rig.form.Command8->click();
+        QTRY_COMPARE(rig.form.Combo5->currentText(), "2");
+        QCOMPARE(rig.form.Combo4->currentText(), "e");
+        QCOMPARE(rig.module.module().settings().line.stopBits, 2);
+        QVERIFY(readV1(rig.form));
     }
 
     // Without the reopen the module no longer understands the tool.
     void aToolThatStaysBehindHearsNothing()
     {
-        Bench bench;
-        bench.form.Command1_Click();
-        bench.form.Combo1->setCurrentIndex(bench.form.Combo1->findText("19200"));
-        bench.form.Command5->click();
-        bench.form.PendingRequest = 0; // the echo is then only logged: no reopen
-        QTRY_COMPARE(bench.module.module().settings().line.baud, 19200);
-        QCOMPARE(bench.form.Combo2->currentText(), "38400");
-        QVERIFY(!readV1(bench.form, 500));
+        SimRig rig;
+        rig.form.Command1_Click();
+        rig.form.Combo1->setCurrentIndex(rig.form.Combo1->findText("19200"));
+        rig.form.Command5->click();
+        rig.form.PendingRequest = 0; // the echo is then only logged: no reopen
+        QTRY_COMPARE(rig.module.module().settings().line.baud, 19200);
+        QCOMPARE(rig.form.Combo2->currentText(), "38400");
+        QVERIFY(!readV1(rig.form, 500));
     }
 };
 
-DUVE_TEST(TestReconnect)
+QTEST_MAIN(TestReconnect)
 #include "tst_reconnect.moc"

@@ -1,7 +1,6 @@
 #include "config/values.h"
 #include "serial/mscomm.h"
 #include "tests/support/rig.h"
-#include "tests/support/testmain.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -176,5 +175,5 @@ private Q_SLOTS:
     }
 };
 
-DUVE_TEST(TestWrites)
+QTEST_MAIN(TestWrites)
 #include "tst_writes.moc"

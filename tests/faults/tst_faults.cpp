@@ -7,7 +7,6 @@
 #include "sim/model.h"
 #include "tests/support/holder.h"
 #include "tests/support/rig.h"
-#include "tests/support/testmain.h"
 
 #include <QComboBox>
 #include <QEventLoop>
@@ -41,9 +40,6 @@ enum Fault {
     Answers,          // the device sends what it is given: garbage, answers cut, late, twice, damaged
     Clicks,           // 200 clicks on the read buttons, each answered by the module
 };
-
-const QByteArray ReadV1 = QByteArray::fromHex("010300040001C5CB");
-const QByteArray V1Is1500 = framed("01030205DC");
 
 qint64 cpuMs()
 {
@@ -153,7 +149,7 @@ private Q_SLOTS:
         answers("V1's answer after V2's request", {"Command11", "Command12"}, {V1Is1500, framed("01030209C4")},
                 "Text16", "2.5");
         // Answers are not CRC-checked: a damaged one is shown as it came.
-        answers("corrupted answer", v1, {framed("01030205DC").replace(4, 1, "\x23")}, "Text15", "1.315");
+        answers("corrupted answer", v1, {QByteArray(V1Is1500).replace(4, 1, "\x23")}, "Text15", "1.315");
         for (int code = 0x01; code <= 0x0B; ++code)
             answers(qPrintable(QStringLiteral("exception %1").arg(code, 2, 16, QLatin1Char('0'))), v1,
                     {framed("0183" + QByteArray::number(code, 16).rightJustified(2, '0'))}, "Text15", "00.000");
@@ -215,9 +211,7 @@ private Q_SLOTS:
         case Clicks: {
             // Each click as soon as the event loop is free, answers coming in between.
             rig.peer.respond = [&](const QByteArray &frame) { return module.answer(frame); };
-            QPushButton *const buttons[] = {rig.form.Command11, rig.form.Command12, rig.form.Command13,
-                                            rig.form.Command14, rig.form.Command15, rig.form.Command16,
-                                            rig.form.Command17, rig.form.Command18};
+            const QList<QPushButton *> buttons = channelButtons(rig.form);
             int clicks = 0;
             QEventLoop loop;
             QDeadlineTimer deadline(20000);
@@ -374,7 +368,7 @@ private:
         QProcess child;
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program, "TestFaults",
+        child.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program,
                                 "faults:permission denied"});
         const bool finished = child.waitForFinished(60000);
         const QByteArray output = child.readAll();
@@ -383,5 +377,5 @@ private:
     }
 };
 
-DUVE_TEST(TestFaults)
+QTEST_MAIN(TestFaults)
 #include "tst_faults.moc"

@@ -1,6 +1,5 @@
 #include "serial/mscomm.h"
 #include "tests/support/rig.h"
-#include "tests/support/testmain.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -119,5 +118,5 @@ private Q_SLOTS:
     }
 };
 
-DUVE_TEST(TestAutoScan)
+QTEST_MAIN(TestAutoScan)
 #include "tst_autoscan.moc"

@@ -2,7 +2,6 @@
 // slave on a second pseudo-terminal, bridged to the tool's.
 #include "serial/mscomm.h"
 #include "tests/support/rig.h"
-#include "tests/support/testmain.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -110,14 +109,9 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale::c());
         form.Command1_Click();
         QVERIFY(form.MSComm1->PortOpen());
-        const std::array<QLineEdit *, 8> boxes = {form.Text15, form.Text16, form.Text17, form.Text18,
-                                                  form.Text19, form.Text20, form.Text21, form.Text22};
-        const std::array<QPushButton *, 8> buttons = {form.Command11, form.Command12, form.Command13,
-                                                      form.Command14, form.Command15, form.Command16,
-                                                      form.Command17, form.Command18};
         for (int k = 0; k < 8; ++k) {
-            buttons[k]->click();
-            QTRY_COMPARE(boxes[k]->text(), QString::fromLatin1(shown[k]));
+            channelButtons(form)[k]->click();
+            QTRY_COMPARE(channelBoxes(form)[k]->text(), QString::fromLatin1(shown[k]));
             QCOMPARE(form.Text23->text(), QString::number(raw[k]));
         }
 
@@ -130,5 +124,5 @@ private Q_SLOTS:
     }
 };
 
-DUVE_TEST(TestLibmodbus)
+QTEST_MAIN(TestLibmodbus)
 #include "tst_libmodbus.moc"

@@ -1,6 +1,5 @@
 #include "serial/mscomm.h"
 #include "tests/support/rig.h"
-#include "tests/support/testmain.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -19,7 +18,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reg");
         QTest::addColumn<int>("pending");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("V1") << "Command11" << "01" << "0004" << 0 << QByteArray::fromHex("010300040001C5CB");
+        QTest::newRow("V1") << "Command11" << "01" << "0004" << 0 << ReadV1;
         QTest::newRow("V2") << "Command12" << "01" << "0008" << 1 << QByteArray::fromHex("01030008000105C8");
         QTest::newRow("V3") << "Command13" << "01" << "000C" << 2 << QByteArray::fromHex("0103000C00014409");
         QTest::newRow("V4") << "Command14" << "01" << "0010" << 3 << QByteArray::fromHex("01030010000185CF");
@@ -98,5 +97,5 @@ private Q_SLOTS:
     }
 };
 
-DUVE_TEST(TestReads)
+QTEST_MAIN(TestReads)
 #include "tst_reads.moc"

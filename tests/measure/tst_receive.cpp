@@ -1,7 +1,6 @@
 #include "measure/answer.h"
 #include "serial/mscomm.h"
 #include "tests/support/rig.h"
-#include "tests/support/testmain.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -13,24 +12,12 @@ namespace {
 
 const QString stamp = QStringLiteral("2024/03/02 07:04:09");
 
-QStringList channelTexts(Form1 &form)
+QStringList channelTexts(const Form1 &form)
 {
     QStringList texts;
-    for (QLineEdit *box : {form.Text15, form.Text16, form.Text17, form.Text18, form.Text19, form.Text20,
-                           form.Text21, form.Text22})
+    for (const QLineEdit *box : channelBoxes(form))
         texts << box->text();
     return texts;
-}
-
-// Every byte of the receive lines in the log, oldest line first.
-QByteArray receivedInLog(Form1 &form)
-{
-    QByteArray bytes;
-    const QStringList lines = logLines(form);
-    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
-        if (it->contains(" receive  "))
-            bytes += QByteArray::fromHex(it->section(" receive  ", 1).toLatin1());
-    return bytes;
 }
 
 } // namespace
@@ -68,45 +55,39 @@ private Q_SLOTS:
         QTest::addColumn<int>("pieces");
         QTest::addColumn<QString>("text23");
         QTest::addColumn<QStringList>("channels");
-        QTest::addColumn<QStringList>("receiveLines");
+        QTest::addColumn<QByteArrayList>("lines"); // the bytes of each receive line, newest first
         const QStringList untouched(8, "00.000");
         auto with = [&](int box, const QString &text) {
             QStringList c = untouched;
             c[box] = text;
             return c;
         };
-        const QByteArray v1 = QByteArray::fromHex("01030205DCBA8D");
-        QTest::newRow("V1 answer") << 0 << v1 << 1 << "1500" << with(0, "1.5")
-                                   << QStringList{"01 03 02 05 DC BA 8D"};
+        const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
+        const QByteArray echo = hex("010600140BB8CE8C"), exception = hex("018302C0F1");
+        QTest::newRow("V1 answer") << 0 << V1Is1500 << 1 << "1500" << with(0, "1.5") << QByteArrayList{V1Is1500};
         // Byte by byte: a cut at every position, as a USB adapter may deliver it.
-        QTest::newRow("byte by byte") << 0 << v1 << 7 << "1500" << with(0, "1.5") << QStringList{"01 03 02 05 DC BA 8D"};
-        QTest::newRow("two registers byte by byte")
-            << 5 << QByteArray::fromHex("01030405DC0001FAC5") << 9 << "1500" << with(5, "1.5")
-            << QStringList{"01 03 04 05 DC 00 01 FA C5"};
-        QTest::newRow("write echo byte by byte") << 3 << QByteArray::fromHex("010600140BB8CE8C") << 8 << "00000"
-                                                 << untouched << QStringList{"01 06 00 14 0B B8 CE 8C"};
-        QTest::newRow("exception byte by byte") << 0 << QByteArray::fromHex("018302C0F1") << 5 << "00000" << untouched
-                                                << QStringList{"01 83 02 C0 F1"};
+        QTest::newRow("byte by byte") << 0 << V1Is1500 << 7 << "1500" << with(0, "1.5") << QByteArrayList{V1Is1500};
+        QTest::newRow("two registers byte by byte") << 5 << hex("01030405DC0001FAC5") << 9 << "1500" << with(5, "1.5")
+                                                    << QByteArrayList{hex("01030405DC0001FAC5")};
+        QTest::newRow("write echo byte by byte") << 3 << echo << 8 << "00000" << untouched << QByteArrayList{echo};
+        QTest::newRow("exception byte by byte") << 0 << exception << 5 << "00000" << untouched
+                                                << QByteArrayList{exception};
         QTest::newRow("an answer, then the start of another")
-            << 0 << QByteArray::fromHex("01030205DCBA8D 0103") << 1 << "1500" << with(0, "1.5")
-            << QStringList{"01 03 02 05 DC BA 8D"};
-        QTest::newRow("FF FF for I1") << 4 << QByteArray::fromHex("010302FFFFB9F4") << 1 << "65535"
-                                      << with(4, "65.535") << QStringList{"01 03 02 FF FF B9 F4"};
+            << 0 << V1Is1500 + hex("0103") << 1 << "1500" << with(0, "1.5") << QByteArrayList{V1Is1500};
+        QTest::newRow("FF FF for I1") << 4 << hex("010302FFFFB9F4") << 1 << "65535" << with(4, "65.535")
+                                      << QByteArrayList{hex("010302FFFFB9F4")};
         // Auto Scan moved on before the answer came: it lands in the next box.
-        QTest::newRow("late answer") << 1 << v1 << 1 << "1500" << with(1, "1.5") << QStringList{"01 03 02 05 DC BA 8D"};
-        QTest::newRow("awaiting a settings echo") << 8 << v1 << 1 << "1500" << untouched
-                                                  << QStringList{"01 03 02 05 DC BA 8D"};
-        QTest::newRow("write echo while reading") << 3 << QByteArray::fromHex("010600140BB8CE8C") << 1 << "00000"
-                                                  << untouched << QStringList{"01 06 00 14 0B B8 CE 8C"};
-        QTest::newRow("other function") << 0 << QByteArray::fromHex("01040205DC0000") << 1 << "00000" << untouched
-                                        << QStringList{"01 04 02 05 DC 00 00"};
-        QTest::newRow("exception alone") << 0 << QByteArray::fromHex("018302C0F1") << 1 << "00000" << untouched
-                                         << QStringList{"01 83 02 C0 F1"};
-        QTest::newRow("exception, then an answer")
-            << 0 << QByteArray::fromHex("018302C0F1 01030205DCBA8D") << 1 << "1500" << with(0, "1.5")
-            << QStringList{"01 03 02 05 DC BA 8D", "01 83 02 C0 F1"};
-        QTest::newRow("a CRC that does not fit is still shown")
-            << 2 << QByteArray::fromHex("0103020064FFFF") << 1 << "100" << with(2, "0.1") << QStringList{"01 03 02 00 64 FF FF"};
+        QTest::newRow("late answer") << 1 << V1Is1500 << 1 << "1500" << with(1, "1.5") << QByteArrayList{V1Is1500};
+        QTest::newRow("awaiting a settings echo") << 8 << V1Is1500 << 1 << "1500" << untouched
+                                                  << QByteArrayList{V1Is1500};
+        QTest::newRow("write echo while reading") << 3 << echo << 1 << "00000" << untouched << QByteArrayList{echo};
+        QTest::newRow("other function") << 0 << hex("01040205DC0000") << 1 << "00000" << untouched
+                                        << QByteArrayList{hex("01040205DC0000")};
+        QTest::newRow("exception alone") << 0 << exception << 1 << "00000" << untouched << QByteArrayList{exception};
+        QTest::newRow("exception, then an answer") << 0 << exception + V1Is1500 << 1 << "1500" << with(0, "1.5")
+                                                   << QByteArrayList{V1Is1500, exception};
+        QTest::newRow("a CRC that does not fit is still shown") << 2 << hex("0103020064FFFF") << 1 << "100"
+                                                                << with(2, "0.1") << QByteArrayList{hex("0103020064FFFF")};
     }
 
     void answer()
@@ -114,17 +95,17 @@ private Q_SLOTS:
         QFETCH(int, pending);
         QFETCH(QByteArray, answer);
         QFETCH(int, pieces);
-        QFETCH(QStringList, receiveLines);
+        QFETCH(QByteArrayList, lines);
         Rig rig;
         rig.form.Clock = [] { return QDateTime(QDate(2024, 3, 2), QTime(7, 4, 9)); };
         QVERIFY(rig.connect());
         rig.form.PendingRequest = static_cast<qint16>(pending);
         QVERIFY(rig.peer.answer(answer, pieces));
-        QTRY_COMPARE(logLines(rig.form).size(), receiveLines.size() + 1);
+        QTRY_COMPARE(logLines(rig.form).size(), lines.size() + 1);
         QTEST(rig.form.Text23->text(), "text23");
         QTEST(channelTexts(rig.form), "channels");
-        for (int i = 0; i < receiveLines.size(); ++i)
-            QCOMPARE(logLines(rig.form)[i], stamp + " receive  " + receiveLines[i]);
+        for (int i = 0; i < lines.size(); ++i)
+            QCOMPARE(logLines(rig.form)[i], stamp + " receive  " + lines[i].toHex(' ').toUpper());
         QCOMPARE(rig.form.PendingRequest, pending);
         QVERIFY(rig.form.MSComm1->PortOpen());
     }
@@ -136,7 +117,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<bool>("alone");
-        QTest::newRow("read answer") << QByteArray::fromHex("01030205DCBA8D") << true;
+        QTest::newRow("read answer") << V1Is1500 << true;
         QTest::newRow("read answer, two registers") << QByteArray::fromHex("01030405DC0001FAC5") << true;
         QTest::newRow("read answer, no register") << QByteArray::fromHex("0103002040") << true;
         QTest::newRow("write echo") << QByteArray::fromHex("010600140BB8CE8C") << true;
@@ -165,9 +146,9 @@ private Q_SLOTS:
         rig.form.Command11->click();
         QStringList lines = logLines(rig.form);
         QCOMPARE(lines.size(), 3);
-        QVERIFY(lines[0].endsWith(" send  01 03 00 04 00 01 C5 CB"));
+        QVERIFY(lines[0].endsWith(" send  " + ReadV1.toHex(' ').toUpper()));
         QVERIFY(lines[1].endsWith(" receive  01 03 02"));
-        QVERIFY(rig.peer.answer(QByteArray::fromHex("01030205DCBA8D")));
+        QVERIFY(rig.peer.answer(V1Is1500));
         QTRY_COMPARE(rig.form.Text15->text(), "1.5");
     }
 
@@ -182,7 +163,7 @@ private Q_SLOTS:
         for (int i = 0; block.size() < 5000; ++i)
             block += char(0xA0 | (i & 0x0F));
         QVERIFY(rig.peer.answer(block));
-        QTRY_COMPARE(receivedInLog(rig.form), block);
+        QTRY_COMPARE(logBytes(rig.form, u"receive"), block);
         QCOMPARE(rig.form.Text23->text(), "3000");
         QCOMPARE(rig.form.Text15->text(), "3");
         for (const QString &line : logLines(rig.form))
@@ -198,9 +179,9 @@ private Q_SLOTS:
         QVERIFY(rig.connect());
         const QByteArray bytes = QByteArray::fromHex("FF0041FFFF0102");
         QVERIFY(rig.peer.answer(bytes));
-        QTRY_COMPARE(receivedInLog(rig.form), bytes);
+        QTRY_COMPARE(logBytes(rig.form, u"receive"), bytes);
     }
 };
 
-DUVE_TEST(TestReceive)
+QTEST_MAIN(TestReceive)
 #include "tst_receive.moc"

@@ -1,6 +1,5 @@
 #include "serial/mscomm.h"
 #include "tests/support/rig.h"
-#include "tests/support/testmain.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -94,5 +93,5 @@ private Q_SLOTS:
     }
 };
 
-DUVE_TEST(TestManual)
+QTEST_MAIN(TestManual)
 #include "tst_manual.moc"

@@ -2,7 +2,6 @@
 #include "modbus/request.h"
 #include "serial/mscomm.h"
 #include "tests/support/rig.h"
-#include "tests/support/testmain.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -47,12 +46,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("word");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("line");
-        QTest::newRow("V1 read") << "send" << QByteArray::fromHex("010300040001C5CB")
-                                 << "2024/03/02 07:04:09 send  01 03 00 04 00 01 C5 CB\r\n";
+        QTest::newRow("V1 read") << "send" << ReadV1 << "2024/03/02 07:04:09 send  01 03 00 04 00 01 C5 CB\r\n";
         QTest::newRow("small bytes padded, letters upper case")
             << "send" << QByteArray::fromHex("050bc8000a0f10ff") << "2024/03/02 07:04:09 send  05 0B C8 00 0A 0F 10 FF\r\n";
-        QTest::newRow("receive") << "receive" << QByteArray::fromHex("01030205DCBA8D")
-                                 << "2024/03/02 07:04:09 receive  01 03 02 05 DC BA 8D\r\n";
+        QTest::newRow("receive") << "receive" << V1Is1500 << "2024/03/02 07:04:09 receive  01 03 02 05 DC BA 8D\r\n";
     }
 
     void logLine()
@@ -71,7 +68,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("data");
         QTest::addColumn<QString>("crc");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("V1 read") << "01" << "0004" << "0001" << "C5CB" << QByteArray::fromHex("010300040001C5CB");
+        QTest::newRow("V1 read") << "01" << "0004" << "0001" << "C5CB" << ReadV1;
         QTest::newRow("lower case, one digit") << "a" << "00ff" << "1a2b" << "0c0d" << QByteArray::fromHex("0A0300FF1A2B0C0D");
         QTest::newRow("no digits give 0") << "" << "zz" << "" << "x1" << QByteArray::fromHex("0003000000000000");
         QTest::newRow("reading stops at a non-digit")
@@ -101,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(rig.form.Text5->text(), first + "\r\n");
         QCOMPARE(logLines(rig.form).first(), first);
         QVERIFY(rig.peer.waitForFrames(1));
-        QCOMPARE(rig.peer.received(), QByteArray::fromHex("010300040001C5CB"));
+        QCOMPARE(rig.peer.received(), ReadV1);
 
         // The second line goes on top; the connect line stays at the bottom.
         rig.form.Clock = [] { return morning.addSecs(1); };
@@ -132,5 +129,5 @@ private Q_SLOTS:
     }
 };
 
-DUVE_TEST(TestTraffic)
+QTEST_MAIN(TestTraffic)
 #include "tst_traffic.moc"

@@ -1,7 +1,6 @@
 #include "serial/mscomm.h"
 #include "serial/settings.h"
 #include "tests/support/rig.h"
-#include "tests/support/testmain.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -270,5 +269,5 @@ private Q_SLOTS:
     }
 };
 
-DUVE_TEST(TestConnect)
+QTEST_MAIN(TestConnect)
 #include "tst_connect.moc"

@@ -1,28 +1,17 @@
-#include "app/form1.h"
 #include "serial/portnames.h"
 #include "tests/support/holder.h"
-#include "tests/support/pty.h"
-#include "tests/support/testmain.h"
+#include "tests/support/rig.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QSerialPort>
 #include <QTest>
 
 #include <termios.h>
 
 namespace {
-
-QStringList itemTexts(QComboBox *c)
-{
-    QStringList texts;
-    for (int i = 0; i < c->count(); ++i)
-        texts << c->itemText(i);
-    return texts;
-}
 
 // Why a device is not available, or "" when it is.
 QString whyNot(const QString &path)
@@ -149,7 +138,7 @@ private Q_SLOTS:
         PortFolder folder;
         PtyPair com4;
         QVERIFY(folder.link(4, com4.slavePath()));
-        Form1 form([] { return QStringList(); });
+        Form1 form(noSystemPorts);
         form.Form_Load();
         QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 4"}));
 
@@ -184,7 +173,7 @@ private Q_SLOTS:
         PtyPair com1, com2;
         QVERIFY(folder.link(1, com1.slavePath()));
         QVERIFY(folder.link(2, com2.slavePath()));
-        Form1 form([] { return QStringList(); });
+        Form1 form(noSystemPorts);
         form.Form_Load();
         QFile::remove(QDir(folder.path()).filePath("COM1"));
         form.Combo9->setCurrentIndex(1);
@@ -193,5 +182,5 @@ private Q_SLOTS:
     }
 };
 
-DUVE_TEST(TestPortNames)
+QTEST_MAIN(TestPortNames)
 #include "tst_portnames.moc"

@@ -3,7 +3,6 @@
 #include "sim/transport.h"
 #include "tests/support/peer.h"
 #include "tests/support/pty.h"
-#include "tests/support/testmain.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,9 +25,7 @@ bool checkFits(const QByteArray &frame)
     return frame.size() > 2 && framed(frame.chopped(2).toHex()) == frame;
 }
 
-const QByteArray ReadV1 = QByteArray::fromHex("010300040001C5CB");
 const QByteArray ReadI4 = QByteArray::fromHex("010300110001D40F");
-const QByteArray V1Is1500 = QByteArray::fromHex("01030205DCBA8D");
 
 // The tool's end of the line: the COM link opened with Qt Serial Port.
 struct ToolPort
@@ -173,10 +170,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("read");
         QTest::addColumn<int>("value");
         // VO1 has been set to 3000, VO2 to 10000.
-        QTest::newRow("V1 shows VO1") << true << framed("010300040001") << 3000;
+        QTest::newRow("V1 shows VO1") << true << ReadV1 << 3000;
         QTest::newRow("V2 shows VO2") << true << framed("010300080001") << 10000;
         QTest::newRow("V3 stays") << true << framed("0103000C0001") << 5000;
-        QTest::newRow("off") << false << framed("010300040001") << 1500;
+        QTest::newRow("off") << false << ReadV1 << 1500;
     }
 
     void loopBack()
@@ -505,5 +502,5 @@ private Q_SLOTS:
     }
 };
 
-DUVE_TEST(TestSim)
+QTEST_MAIN(TestSim)
 #include "tst_sim.moc"

@@ -2,11 +2,33 @@
 
 #include "serial/mscomm.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 QStringList noSystemPorts()
 {
     return {};
+}
+
+QStringList itemTexts(const QComboBox *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->itemText(i);
+    return texts;
+}
+
+QList<QLineEdit *> channelBoxes(const Form1 &form)
+{
+    return {form.Text15, form.Text16, form.Text17, form.Text18, form.Text19, form.Text20, form.Text21, form.Text22};
+}
+
+QList<QPushButton *> channelButtons(const Form1 &form)
+{
+    return {form.Command11, form.Command12, form.Command13, form.Command14,
+            form.Command15, form.Command16, form.Command17, form.Command18};
 }
 
 QStringList logLines(const Form1 &form)

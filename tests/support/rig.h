@@ -4,10 +4,23 @@
 #include "tests/support/peer.h"
 #include "tests/support/pty.h"
 
+#include <QList>
 #include <QStringList>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
 
 // The system's own serial ports are never touched by a test.
 QStringList noSystemPorts();
+
+// A list's items, in order.
+QStringList itemTexts(const QComboBox *list);
+
+// The value boxes and read buttons of V1..V4, I1..I4 by the window's names: the
+// tests' own list, so that a mix-up in the tool's channel table shows.
+QList<QLineEdit *> channelBoxes(const Form1 &form);
+QList<QPushButton *> channelButtons(const Form1 &form);
 
 // The log's lines, newest first.
 QStringList logLines(const Form1 &form);
