@@ -22,10 +22,12 @@ struct Channel
     const char *boxName;
 };
 
+// clang-format off
 // A row from the names of the channel's controls, so that each name is written once.
 #define DUVE_CHANNEL(caption, reg, frame, button, box)                                       \
     Channel { caption, reg, &Form1::frame, &Form1::button, &Form1::button##_Click, #button, \
               &Form1::box, #box }
+// clang-format on
 
 // In PendingRequest order: a channel's index here is the PendingRequest of its read.
 inline constexpr Channel Channels[] = {

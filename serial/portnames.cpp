@@ -125,7 +125,7 @@ QString heldQtLockFile(const QString &device)
 
 QString deviceGroup(const QString &device)
 {
-    struct stat st {};
+    struct stat st = {};
     if (::stat(QFile::encodeName(device).constData(), &st) != 0)
         return QStringLiteral("dialout");
     const group *g = ::getgrgid(st.st_gid);
@@ -155,7 +155,7 @@ bool deviceAvailable(const QString &path, QString *why)
         case EACCES:
         case EPERM: {
             // Joining the group helps only where the group may read and write.
-            struct stat st {};
+            struct stat st = {};
             const mode_t groupRw = S_IRGRP | S_IWGRP;
             if (::stat(QFile::encodeName(device).constData(), &st) == 0 && (st.st_mode & groupRw) != groupRw)
                 return refuse(why, QStringLiteral("is not open to this user; only its owner may "

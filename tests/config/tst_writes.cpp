@@ -41,6 +41,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("value"); // empty: refused
+        // clang-format off
         QTest::newRow("0") << "0" << "0000";
         QTest::newRow("5") << "5" << "0005";
         QTest::newRow("100") << "100" << "0064";
@@ -61,6 +62,7 @@ private Q_SLOTS:
         QTest::newRow("65535.5 rounds to 65536") << "65535.5" << "";
         QTest::newRow("1e12") << "1e12" << "";
         QTest::newRow("inf") << "inf" << "";
+        // clang-format on
     }
 
     void outputValue()

@@ -112,6 +112,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("lines");         // status lines naming COM 1
         QTest::addColumn<QString>("says");      // in one of them
         const QStringList v1{"Command11"};
+        // clang-format off
         QTest::newRow("lost while idle") << int(LostIdle) << QStringList() << QByteArrayList() << "" << "" << 1
                                          << "the device went away";
         QTest::newRow("lost with half an answer waiting")
@@ -122,10 +123,13 @@ private Q_SLOTS:
                                                << 1 << "";
         QTest::newRow("lost between the close and the reopen after a settings echo")
             << int(LostReconnecting) << QStringList() << QByteArrayList() << "" << "" << 1 << "";
+        // clang-format on
         for (const char *how : {"qt", "flock"})
+            // clang-format off
             QTest::newRow(qPrintable(QStringLiteral("held by another program (%1)").arg(how)))
                 << int(Taken) << QStringList() << QByteArrayList{how} << "" << "" << 1 << "is in use by another program";
         QTest::newRow("permission denied") << int(Denied) << QStringList() << QByteArrayList() << "" << "" << 0 << "";
+            // clang-format on
 
         const auto answers = [](const char *name, const QStringList &press, const QByteArrayList &far,
                                 const QString &box = {}, const QString &shown = {}) {
@@ -153,7 +157,9 @@ private Q_SLOTS:
         for (int code = 0x01; code <= 0x0B; ++code)
             answers(qPrintable(QStringLiteral("exception %1").arg(code, 2, 16, QLatin1Char('0'))), v1,
                     {framed("0183" + QByteArray::number(code, 16).rightJustified(2, '0'))}, "Text15", "00.000");
+        // clang-format off
         QTest::newRow("200 clicks") << int(Clicks) << QStringList() << QByteArrayList() << "" << "" << 0 << "";
+        // clang-format on
     }
 
     void faults()

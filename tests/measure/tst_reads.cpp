@@ -18,6 +18,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reg");
         QTest::addColumn<int>("pending");
         QTest::addColumn<QByteArray>("bytes");
+        // clang-format off
         QTest::newRow("V1") << "Command11" << "01" << "0004" << 0 << ReadV1;
         QTest::newRow("V2") << "Command12" << "01" << "0008" << 1 << QByteArray::fromHex("01030008000105C8");
         QTest::newRow("V3") << "Command13" << "01" << "000C" << 2 << QByteArray::fromHex("0103000C00014409");
@@ -28,6 +29,7 @@ private Q_SLOTS:
         QTest::newRow("I4") << "Command18" << "01" << "0011" << 7 << QByteArray::fromHex("010300110001D40F");
         QTest::newRow("I4 at F7") << "Command18" << "F7" << "0011" << 7 << QByteArray::fromHex("F70300110001C099");
         QTest::newRow("lower-case ID") << "Command11" << "0a" << "0004" << 0 << QByteArray::fromHex("0A0300040001C4B0");
+        // clang-format on
     }
 
     void request()

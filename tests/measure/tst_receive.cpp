@@ -32,6 +32,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("raw");
         QTest::addColumn<QString>("english");
         QTest::addColumn<QString>("german");
+        // clang-format off
         QTest::newRow("1500") << 1500 << "1.5" << "1,5";
         QTest::newRow("7") << 7 << "0.007" << "0,007";
         QTest::newRow("250") << 250 << "0.25" << "0,25";
@@ -39,6 +40,7 @@ private Q_SLOTS:
         QTest::newRow("0") << 0 << "0" << "0";
         QTest::newRow("12345, no group separator") << 12345 << "12.345" << "12,345";
         QTest::newRow("65535") << 65535 << "65.535" << "65,535";
+        // clang-format on
     }
 
     void valueText()

@@ -55,6 +55,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("crc");
         QTest::addColumn<QString>("lrc");
+        // clang-format off
         QTest::newRow("V1 read") << "010300040001" << "C5CB" << "F7";
         QTest::newRow("empty") << "" << "FFFF" << "00";
         QTest::newRow("sum above 255") << "FFFF" << "0000" << "02";
@@ -70,6 +71,7 @@ private Q_SLOTS:
         QTest::newRow("pair starts with non-hex") << "zz03" << crcOnLine(referenceCrc16(QByteArray::fromHex("0003"))) << "FD";
         QTest::newRow("pair ends with non-hex") << "1g03" << crcOnLine(referenceCrc16(QByteArray::fromHex("0103"))) << "FC";
         QTest::newRow("blank inside") << "01 3" << crcOnLine(referenceCrc16(QByteArray::fromHex("0100"))) << "FF";
+        // clang-format on
     }
 
     void checks()

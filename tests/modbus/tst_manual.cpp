@@ -66,11 +66,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("reason");
+        // clang-format off
         QTest::newRow("function one digit") << "Text9" << "3" << "功能碼 (function) \"3\" must be two hexadecimal digits";
         QTest::newRow("function not hex") << "Text9" << "0x" << "功能碼 (function) \"0x\"";
         QTest::newRow("register short") << "Text10" << "4" << "Register \"4\" must be four hexadecimal digits";
         QTest::newRow("data long") << "Text11" << "00001" << "資料(長度) (data) \"00001\"";
         QTest::newRow("device ID") << "Text8" << "1" << "Device ID \"1\"";
+        // clang-format on
     }
 
     void refused()

@@ -68,12 +68,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("data");
         QTest::addColumn<QString>("crc");
         QTest::addColumn<QByteArray>("bytes");
+        // clang-format off
         QTest::newRow("V1 read") << "01" << "0004" << "0001" << "C5CB" << ReadV1;
         QTest::newRow("lower case, one digit") << "a" << "00ff" << "1a2b" << "0c0d" << QByteArray::fromHex("0A0300FF1A2B0C0D");
         QTest::newRow("no digits give 0") << "" << "zz" << "" << "x1" << QByteArray::fromHex("0003000000000000");
         QTest::newRow("reading stops at a non-digit")
             << "1g" << "1g2h" << "0 12" << "C5CB" << QByteArray::fromHex("0103010200 12C5CB");
         QTest::newRow("short fields") << "F7" << "04" << "1" << "C" << QByteArray::fromHex("F70304000100 0C00");
+        // clang-format on
     }
 
     void frameBytes()

@@ -35,6 +35,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("parity");
         QTest::addColumn<int>("dataBits");
         QTest::addColumn<int>("stopHalves");
+        // clang-format off
         QTest::newRow("defaults") << "38400,n,8,1" << "" << 38400 << "n" << 8 << 2;
         QTest::newRow("even, 7, 2") << "9600,E,7,2" << "" << 9600 << "e" << 7 << 4;
         QTest::newRow("lowest rate, 1.5 stop") << "110,o,4,1.5" << "" << 110 << "o" << 4 << 3;
@@ -52,6 +53,7 @@ private Q_SLOTS:
         QTest::newRow("9 data bits") << "38400,n,9,1" << "Length" << 0 << "" << 0 << 0;
         QTest::newRow("3 stop bits") << "38400,n,8,3" << "Stop \"3\"" << 0 << "" << 0 << 0;
         QTest::newRow("no stop bits") << "38400,n,8," << "Stop" << 0 << "" << 0 << 0;
+        // clang-format on
     }
 
     void settingsText()
@@ -220,11 +222,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QString>("reason");
+        // clang-format off
         QTest::newRow("no port selected") << "none" << "Port: no port is selected";
         QTest::newRow("baud rate refused") << "baud" << "Baudrate \"12345\" is not a standard rate";
         QTest::newRow("parity refused") << "parity" << "Parity \"q\"";
         QTest::newRow("real port, 1.5 stop bits") << "stop" << "Stop \"1.5\" cannot be used on COM 1 (";
         QTest::newRow("port gone") << "gone" << "COM 1 (";
+        // clang-format on
     }
 
     void failedConnect()
