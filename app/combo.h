@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+
 #include <utility>
 
 class QComboBox;

@@ -34,7 +34,7 @@ const QFont &captionFont()
 
 enum Start { Shown = 0, Hidden = 1, Disabled = 2 };
 
-template <typename W>
+template<typename W>
 W *place(W *widget, const char *name, int left, int top, int width, int height, int start)
 {
     widget->setObjectName(QLatin1String(name));
@@ -58,14 +58,14 @@ QGroupBox *frame(QWidget *parent, const char *name, const QString &caption, int 
     return box;
 }
 
-QLabel *label(QWidget *parent, const char *name, const QString &caption, int l, int t, int w,
-              int h, int start = Shown)
+QLabel *label(QWidget *parent, const char *name, const QString &caption, int l, int t, int w, int h,
+              int start = Shown)
 {
     return place(new QLabel(caption, parent), name, l, t, w, h, start);
 }
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption, int l, int t,
-                    int w, int h, int start = Shown)
+QPushButton *button(QWidget *parent, const char *name, const QString &caption, int l, int t, int w,
+                    int h, int start = Shown)
 {
     auto *b = place(new app::WrappingButton(caption, parent), name, l, t, w, h, start);
     b->setAutoDefault(true); // Enter presses the button that has the focus, as Space does
@@ -96,9 +96,8 @@ void setBackground(QWidget *widget, QColor colour)
     widget->setPalette(palette);
 }
 
-const QList<std::pair<QString, int>> BaudItems{{"2400", 1},  {"4800", 2},  {"9600", 3},
-                                               {"14400", 4}, {"19200", 5}, {"38400", 6},
-                                               {"115200", 7}};
+const QList<std::pair<QString, int>> BaudItems{
+    {"2400", 1}, {"4800", 2}, {"9600", 3}, {"14400", 4}, {"19200", 5}, {"38400", 6}, {"115200", 7}};
 
 } // namespace
 
@@ -252,7 +251,7 @@ void Form1::buildControls()
 
     // Tab goes in reading order, group by group as on the screen; Qt passes over what is
     // hidden or disabled. The operator starts at the Port list.
-    QWidgetList tabOrder{Combo9, Combo2, Combo3, Combo4, Combo5, Text8, Command1,
+    QWidgetList tabOrder{Combo9, Combo2, Combo3,   Combo4, Combo5, Text8,  Command1,
                          Combo1, Text14, Command5, Combo6, Combo7, Combo8, Command8};
     for (const measure::Channel &c : measure::Channels)
         tabOrder << this->*c.button;

@@ -1,6 +1,8 @@
 #include "app/form1.h"
+
 #include "app/room.h"
 #include "measure/channels.h"
+#include "serial/mscomm.h"
 
 #include <QComboBox>
 #include <QFont>
@@ -9,10 +11,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "serial/mscomm.h"
-
 Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
-    : QWidget(parent), systemPorts(std::move(systemPorts))
+    : QWidget(parent)
+    , systemPorts(std::move(systemPorts))
 {
     Q_INIT_RESOURCE(duve); // the icon lives in a static library
     // The captions are set in a Ming face; on Linux the AR PL one stands in.
@@ -39,12 +40,12 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     connect(Combo9->lineEdit(), &QLineEdit::textEdited, this, &Form1::Combo9_Change);
     connect(MSComm1, &MSComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    const std::pair<QPushButton *, void (Form1::*)()> buttons[] = {
-        {Command1, &Form1::Command1_Click},   {Command2, &Form1::Command2_Click},
-        {Command3, &Form1::Command3_Click},   {Command4, &Form1::Command4_Click},
-        {Command7, &Form1::Command7_Click},
-        {Command5, &Form1::Command5_Click},   {Command8, &Form1::Command8_Click},
-        {Command9, &Form1::Command9_Click},   {Command10, &Form1::Command10_Click}};
+    const std::pair<QPushButton *, void (Form1::*)()> buttons[]
+        = {{Command1, &Form1::Command1_Click},  {Command2, &Form1::Command2_Click},
+           {Command3, &Form1::Command3_Click},  {Command4, &Form1::Command4_Click},
+           {Command7, &Form1::Command7_Click},  {Command5, &Form1::Command5_Click},
+           {Command8, &Form1::Command8_Click},  {Command9, &Form1::Command9_Click},
+           {Command10, &Form1::Command10_Click}};
     for (const auto &[button, handler] : buttons)
         connect(button, &QPushButton::clicked, this, handler);
     for (const measure::Channel &c : measure::Channels)

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "modbus/request.h"
+#include "serial/portnames.h"
+
 #include <QDateTime>
 #include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <functional>
-
-#include "modbus/request.h"
-#include "serial/portnames.h"
 
 class MSComm;
 class QComboBox;

@@ -83,16 +83,14 @@ QSize neededSize(QWidget *control)
     if (auto *edit = qobject_cast<QLineEdit *>(control))
         return {editWidth(edit, texts << edit->text()), edit->minimumSizeHint().height()};
     if (auto *combo = qobject_cast<QComboBox *>(control))
-        return {comboWidth(combo, texts << combo->currentText()), combo->minimumSizeHint().height()};
+        return {comboWidth(combo, texts << combo->currentText()),
+                combo->minimumSizeHint().height()};
     if (qobject_cast<QGroupBox *>(control))
         return control->minimumSizeHint(); // its caption
-    return {}; // the log scrolls
+    return {};                             // the log scrolls
 }
 
-int right(const QWidget *w)
-{
-    return w->x() + w->width();
-}
+int right(const QWidget *w) { return w->x() + w->width(); }
 
 } // namespace
 
@@ -148,7 +146,8 @@ void makeRoom(QWidget *container)
     QStyle *style = container->style();
     int gap = style->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
     if (gap < 0)
-        gap = style->layoutSpacing(QSizePolicy::DefaultType, QSizePolicy::DefaultType, Qt::Horizontal);
+        gap = style->layoutSpacing(QSizePolicy::DefaultType, QSizePolicy::DefaultType,
+                                   Qt::Horizontal);
     QWidgetList placed;
     for (const auto &[x, column] : columns) {
         int shift = 0;

@@ -11,10 +11,7 @@ namespace {
 const QString sendLine = modbus::logLine(QStringLiteral("2026/12/07 10:15:02"), u"send",
                                          QByteArray::fromHex("010300040001C5CB"));
 
-QStringList noPorts()
-{
-    return {};
-}
+QStringList noPorts() { return {}; }
 
 void fill(Form1 &form, int lines)
 {

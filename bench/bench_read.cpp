@@ -51,7 +51,8 @@ int main(int argc, char **argv)
         form.Command4_Click(); // keep the log from growing over the run
     }
     std::sort(micros.begin(), micros.end());
-    std::printf("V1 read to value shown, %d reads: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
-                reads, micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
+    std::printf(
+        "V1 read to value shown, %d reads: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
+        reads, micros[micros.size() / 2], micros[micros.size() * 99 / 100], micros.back());
     return 0;
 }

@@ -36,7 +36,9 @@ double residentMb()
     if (!statm.open(QIODevice::ReadOnly))
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1024 * 1024) : 0;
+    return fields.size() > 1
+               ? fields[1].toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1024 * 1024)
+               : 0;
 }
 
 // The longest time the event loop took to come back to a 1 ms heartbeat:
@@ -100,7 +102,8 @@ int main(int argc, char **argv)
         return 1;
     }
     qint64 moduleBytes = 0;
-    QObject::connect(&module, &sim::Transport::sent, [&](const QByteArray &bytes) { moduleBytes += bytes.size(); });
+    QObject::connect(&module, &sim::Transport::sent,
+                     [&](const QByteArray &bytes) { moduleBytes += bytes.size(); });
 
     Form1 form([] { return QStringList(); });
     form.show();
@@ -110,9 +113,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "could not connect\n");
         return 1;
     }
-    std::printf("Auto Scan against duve-sim on COM 1: every %dth answer lost, every %dth damaged, each in %d "
-                "pieces %d ms apart, %d ms late\n",
-                faults.dropEvery, faults.corruptEvery, faults.splitPieces, faults.splitGapMs, delayMs);
+    std::printf(
+        "Auto Scan against duve-sim on COM 1: every %dth answer lost, every %dth damaged, each in %d "
+        "pieces %d ms apart, %d ms late\n",
+        faults.dropEvery, faults.corruptEvery, faults.splitPieces, faults.splitGapMs, delayMs);
     const double startMb = residentMb();
     double after1000Mb = 0;
 
@@ -139,7 +143,9 @@ int main(int argc, char **argv)
             if (line.contains(QLatin1String(" send  ")))
                 registers.prepend(line.section(QLatin1String(" send  "), 1).mid(6, 5).remove(u' '));
             else if (line.contains(QLatin1String(" receive  ")))
-                loggedBytes += QByteArray::fromHex(line.section(QLatin1String(" receive  "), 1).toLatin1()).size();
+                loggedBytes
+                    += QByteArray::fromHex(line.section(QLatin1String(" receive  "), 1).toLatin1())
+                           .size();
         }
         if (registers != round.first(requestsInLog))
             ++roundsWrong;
@@ -158,7 +164,8 @@ int main(int argc, char **argv)
     QObject::connect(&giveUp, &QTimer::timeout, &app, tick);
     const auto hook = QObject::connect(form.MSComm1, &MSComm::OnComm, &app, [&] {
         // After the tool's own handler: has it logged an answer?
-        if (!answered && form.Text1->document()->firstBlock().text().contains(QLatin1String(" receive  "))) {
+        if (!answered
+            && form.Text1->document()->firstBlock().text().contains(QLatin1String(" receive  "))) {
             answered = true;
             QTimer::singleShot(0, &app, tick);
         }
@@ -182,14 +189,15 @@ int main(int argc, char **argv)
     const double stallMs = stalls.longestNs / 1e6;
     const double endMb = residentMb();
 
-    std::printf("requests %d in %.0f s (%.0f a second); answers %lld; bytes the module sent %lld, in the log %lld\n",
-                sent, seconds, sent / seconds, moduleBytes / 7, moduleBytes, loggedBytes);
-    std::printf("rounds of Auto Scan whose requests are not all in the log, in order: %d of %d\n", roundsWrong,
-                (sent + 7) / 8);
-    std::printf("longest event-loop stall %.1f ms; stalls over 16 ms: %d, over 50 ms: %d\n", stallMs,
-                stalls.over16ms, stalls.over50ms);
-    std::printf("resident memory: start %.1f MB, after 1,000 requests %.1f MB, end %.1f MB\n", startMb, after1000Mb,
-                endMb);
+    std::printf(
+        "requests %d in %.0f s (%.0f a second); answers %lld; bytes the module sent %lld, in the log %lld\n",
+        sent, seconds, sent / seconds, moduleBytes / 7, moduleBytes, loggedBytes);
+    std::printf("rounds of Auto Scan whose requests are not all in the log, in order: %d of %d\n",
+                roundsWrong, (sent + 7) / 8);
+    std::printf("longest event-loop stall %.1f ms; stalls over 16 ms: %d, over 50 ms: %d\n",
+                stallMs, stalls.over16ms, stalls.over50ms);
+    std::printf("resident memory: start %.1f MB, after 1,000 requests %.1f MB, end %.1f MB\n",
+                startMb, after1000Mb, endMb);
 
     // A shift of manual reads without Clear: the log only grows. A module
     // without faults answers them.
@@ -228,11 +236,13 @@ int main(int argc, char **argv)
     const auto clearing = Clock::now();
     form.Command4_Click();
     QCoreApplication::processEvents();
-    const double clearMs = std::chrono::duration<double, std::milli>(Clock::now() - clearing).count();
-    std::printf("1,000,000 lines in the log: resident memory %.0f MB (%.0f MB before filling it); adding a line: "
-                "median %.0f us, longest %.0f us; V1 pressed to value shown: median %.2f ms, longest %.2f ms; "
-                "Clear %.0f ms, then %.0f MB\n",
-                fullMb, emptyMb, median(addUs), *std::max_element(addUs.begin(), addUs.end()), median(readMs),
-                *std::max_element(readMs.begin(), readMs.end()), clearMs, residentMb());
+    const double clearMs
+        = std::chrono::duration<double, std::milli>(Clock::now() - clearing).count();
+    std::printf(
+        "1,000,000 lines in the log: resident memory %.0f MB (%.0f MB before filling it); adding a line: "
+        "median %.0f us, longest %.0f us; V1 pressed to value shown: median %.2f ms, longest %.2f ms; "
+        "Clear %.0f ms, then %.0f MB\n",
+        fullMb, emptyMb, median(addUs), *std::max_element(addUs.begin(), addUs.end()),
+        median(readMs), *std::max_element(readMs.begin(), readMs.end()), clearMs, residentMb());
     return 0;
 }

@@ -21,12 +21,6 @@ void Form1::setupOutput(QLineEdit *source, const QString &field, quint16 reg)
     SendFrame();
 }
 
-void Form1::Command9_Click()
-{
-    setupOutput(Text3, QStringLiteral("VO1"), modbus::Vo1Register);
-}
+void Form1::Command9_Click() { setupOutput(Text3, QStringLiteral("VO1"), modbus::Vo1Register); }
 
-void Form1::Command10_Click()
-{
-    setupOutput(Text4, QStringLiteral("VO2"), modbus::Vo2Register);
-}
+void Form1::Command10_Click() { setupOutput(Text4, QStringLiteral("VO2"), modbus::Vo2Register); }

@@ -15,8 +15,8 @@ QString baudValueText(const QString &newId, int baudCode)
 
 QString formatValueText(int parityCode, int lengthCode, int stopCode)
 {
-    return QString::number(parityCode, 16).toUpper() + QString::number(lengthCode + stopCode, 16).toUpper()
-           + QStringLiteral("00");
+    return QString::number(parityCode, 16).toUpper()
+           + QString::number(lengthCode + stopCode, 16).toUpper() + QStringLiteral("00");
 }
 
 std::optional<QString> outputValueText(const QString &typed, const QString &field, QString *why)

@@ -21,7 +21,8 @@ bool isUpperHex(const QString &text, qsizetype count)
 
 // The check text of an RTU request covers exactly the bytes that go on the
 // line, and its LRC makes the bytes sum to 0.
-void checkRequest(const QString &id, const QString &function, const QString &reg, const QString &value)
+void checkRequest(const QString &id, const QString &function, const QString &reg,
+                  const QString &value)
 {
     const QString frameText = id + function + reg + value;
     const QString crc = modbus::crcText(frameText, crcHi, crcLo);
@@ -47,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     QStringList fields = text.split(u'\n');
     fields.resize(5);
-    const QString &id = fields[0], &function = fields[1], &reg = fields[2], &value = fields[3], &newId = fields[4];
+    const QString &id = fields[0], &function = fields[1], &reg = fields[2], &value = fields[3],
+                  &newId = fields[4];
 
     QString problem;
     const auto address = modbus::parseDeviceId(id, u"Device ID", &problem);
@@ -60,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     // What the command panel and the writes would send once every field is taken.
-    if (idTaken && modbus::isHexDigits(function, 2) && modbus::isHexDigits(reg, 4) && modbus::isHexDigits(value, 4))
+    if (idTaken && modbus::isHexDigits(function, 2) && modbus::isHexDigits(reg, 4)
+        && modbus::isHexDigits(value, 4))
         checkRequest(id, function, reg, value);
     if (idTaken && modbus::parseDeviceId(newId, u"New device ID")) {
         for (int code = 1; code <= 7; ++code) {

@@ -23,7 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 class FuzzInput
 {
 public:
-    FuzzInput(const uint8_t *data, size_t size) : bytes(reinterpret_cast<const char *>(data), qsizetype(size)) {}
+    FuzzInput(const uint8_t *data, size_t size)
+        : bytes(reinterpret_cast<const char *>(data), qsizetype(size))
+    {
+    }
 
     bool atEnd() const { return bytes.isEmpty(); }
     quint8 byte()

@@ -56,15 +56,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (value) {
         FUZZ_CHECK(isValueText(*value));
     } else {
-        FUZZ_CHECK(problem == QStringLiteral("VO1 \"%1\" must be a number from 0 to 65535 (millivolts)").arg(typed));
+        FUZZ_CHECK(problem
+                   == QStringLiteral("VO1 \"%1\" must be a number from 0 to 65535 (millivolts)")
+                          .arg(typed));
     }
 
     // Whatever the locale, a number it writes is taken as that number,
     // rounded half to even: 1500 and 1.500,4 give 1500, 2.5 gives 2, 3.5 gives 4.
     const auto written = [&](double x, int decimals) {
-        return config::outputValueText(locale.toString(x, 'f', decimals), QStringLiteral("VO1"), &problem);
+        return config::outputValueText(locale.toString(x, 'f', decimals), QStringLiteral("VO1"),
+                                       &problem);
     };
-    const auto whole = config::outputValueText(locale.toString(number), QStringLiteral("VO1"), &problem);
+    const auto whole
+        = config::outputValueText(locale.toString(number), QStringLiteral("VO1"), &problem);
     FUZZ_CHECK(whole && valueOf(*whole) == number);
     const auto fraction = written(number + 0.25, 2);
     FUZZ_CHECK(fraction && valueOf(*fraction) == number);

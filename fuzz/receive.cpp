@@ -19,7 +19,8 @@ QByteArray logged(QByteArrayView block, qsizetype maxChars)
     const QString head = stamp + QStringLiteral(" receive ");
     QByteArray bytes;
     for (const QString &line : modbus::logLines(stamp, u"receive", block, maxChars)) {
-        FUZZ_CHECK(line.size() <= maxChars && line.startsWith(head) && line.endsWith(QStringLiteral("\r\n")));
+        FUZZ_CHECK(line.size() <= maxChars && line.startsWith(head)
+                   && line.endsWith(QStringLiteral("\r\n")));
         const QString hex = line.sliced(head.size(), line.size() - head.size() - 2);
         FUZZ_CHECK(hex.size() % 3 == 0 && hex == hex.toUpper());
         for (qsizetype i = 0; i < hex.size(); i += 3) {
@@ -77,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 checkShown(*effect.value);
             }
             FUZZ_CHECK(effect.box == (effect.value && pending >= 0 && pending <= 7 ? pending : -1));
-            FUZZ_CHECK(effect.followSettings == (function == 0x06 && (pending == 8 || pending == 9)));
+            FUZZ_CHECK(effect.followSettings
+                       == (function == 0x06 && (pending == 8 || pending == 9)));
         }
     }
     // What still waits is logged before the next request goes out.

@@ -24,7 +24,8 @@ int main(int argc, char **argv)
     std::sort(inputs.begin(), inputs.end());
     for (const auto &path : inputs) {
         std::ifstream file(path, std::ios::binary);
-        const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(file),
+                                      std::istreambuf_iterator<char>()};
         if (!file.good() && !file.eof()) {
             std::fprintf(stderr, "cannot read %s\n", path.c_str());
             return 1;

@@ -6,16 +6,14 @@
 
 namespace {
 
-quint8 at(QByteArrayView bytes, qsizetype i)
-{
-    return static_cast<quint8>(bytes[i]);
-}
+quint8 at(QByteArrayView bytes, qsizetype i) { return static_cast<quint8>(bytes[i]); }
 
 // Settings a module can hold: any it takes must be one it can be set to.
 bool valid(const sim::Settings &s)
 {
-    return s.deviceId >= 1 && s.deviceId <= 0xF7 && sim::codeForBaud(s.line.baud) != 0 && s.line.dataBits >= 5
-           && s.line.dataBits <= 8 && QByteArrayView("neo").contains(s.line.parity)
+    return s.deviceId >= 1 && s.deviceId <= 0xF7 && sim::codeForBaud(s.line.baud) != 0
+           && s.line.dataBits >= 5 && s.line.dataBits <= 8
+           && QByteArrayView("neo").contains(s.line.parity)
            && (s.line.stopBits == 1 || s.line.stopBits == 2);
 }
 
@@ -54,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (function & 0x80)
                 FUZZ_CHECK(answer.size() == 5 && at(answer, 2) >= 1 && at(answer, 2) <= 3);
             else if (function == 0x03)
-                FUZZ_CHECK(answer.size() == 5 + at(answer, 2) && at(answer, 2) == 2 * (at(request, 4) << 8 | at(request, 5)));
+                FUZZ_CHECK(answer.size() == 5 + at(answer, 2)
+                           && at(answer, 2) == 2 * (at(request, 4) << 8 | at(request, 5)));
             else
                 FUZZ_CHECK(function == 0x06 && answer == request);
             // As on the line: a settings write takes effect after its echo.

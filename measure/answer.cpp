@@ -7,10 +7,7 @@ namespace measure {
 
 namespace {
 
-quint8 byteAt(QByteArrayView bytes, qsizetype i)
-{
-    return static_cast<quint8>(bytes[i]);
-}
+quint8 byteAt(QByteArrayView bytes, qsizetype i) { return static_cast<quint8>(bytes[i]); }
 
 } // namespace
 
@@ -59,8 +56,8 @@ Effect effectOf(QByteArrayView block, qint16 pendingRequest)
         if (pendingRequest >= 0 && pendingRequest < modbus::ChannelCount)
             effect.box = pendingRequest;
     } else if (function == modbus::WriteSingleRegister) {
-        effect.followSettings =
-            pendingRequest == modbus::IdBaudEcho || pendingRequest == modbus::FormatEcho;
+        effect.followSettings
+            = pendingRequest == modbus::IdBaudEcho || pendingRequest == modbus::FormatEcho;
     }
     return effect;
 }

@@ -30,8 +30,8 @@ qsizetype blockLength(QByteArrayView waiting);
 // What a block taken does to the window.
 struct Effect
 {
-    std::optional<int> value; // a read answer's raw value, for Text23
-    int box = -1;             // the channel box that shows it (0 = V1 .. 7 = I4), or none
+    std::optional<int> value;    // a read answer's raw value, for Text23
+    int box = -1;                // the channel box that shows it (0 = V1 .. 7 = I4), or none
     bool followSettings = false; // the echo of a settings write: reopen at the new settings
 };
 

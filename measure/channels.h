@@ -18,7 +18,7 @@ struct Channel
     QPushButton *Form1::*button; // reads it
     void (Form1::*click)();      // the button's handler
     const char *buttonName;
-    QLineEdit *Form1::*box;      // shows its value
+    QLineEdit *Form1::*box; // shows its value
     const char *boxName;
 };
 

@@ -6,7 +6,4 @@ QString Form1::Chr_crc(const QString &frameText) const
     return modbus::crcText(frameText, CrcHiTable, CrcLoTable);
 }
 
-QString Form1::Chr_lrc(const QString &frameText) const
-{
-    return modbus::lrcText(frameText);
-}
+QString Form1::Chr_lrc(const QString &frameText) const { return modbus::lrcText(frameText); }

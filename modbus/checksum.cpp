@@ -31,7 +31,7 @@ CrcTable crcLoTable()
 }
 
 // The table walk of the Modbus serial-line rules: a ends as the CRC's low byte.
-template <typename Bytes>
+template<typename Bytes>
 static std::pair<quint8, quint8> crcWalk(const Bytes &bytes, const CrcTable &hi, const CrcTable &lo)
 {
     quint8 a = 0xFF;

@@ -18,7 +18,8 @@ int hexDigit(QChar c)
 
 bool isHexDigits(QStringView text, qsizetype count)
 {
-    return text.size() == count && std::all_of(text.begin(), text.end(), [](QChar c) { return hexDigit(c) >= 0; });
+    return text.size() == count
+           && std::all_of(text.begin(), text.end(), [](QChar c) { return hexDigit(c) >= 0; });
 }
 
 QList<quint8> pairValues(QStringView hexText)

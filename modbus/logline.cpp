@@ -21,7 +21,8 @@ QString logLine(const QString &time, QStringView word, QByteArrayView bytes)
     return line + QStringLiteral("\r\n");
 }
 
-QStringList logLines(const QString &time, QStringView word, QByteArrayView bytes, qsizetype maxChars)
+QStringList logLines(const QString &time, QStringView word, QByteArrayView bytes,
+                     qsizetype maxChars)
 {
     constexpr qsizetype CharsPerByte = 3; // " XX"
     const qsizetype frame = logLine(time, word, {}).size();

@@ -18,6 +18,7 @@ QString logLine(const QString &time, QStringView word, QByteArrayView bytes);
 // The log lines of one block, in order, none longer than maxChars (CR LF
 // included, and room for one byte assumed): a block too long for one line is
 // spread over as many as it needs, each with the time and the word.
-QStringList logLines(const QString &time, QStringView word, QByteArrayView bytes, qsizetype maxChars);
+QStringList logLines(const QString &time, QStringView word, QByteArrayView bytes,
+                     qsizetype maxChars);
 
 } // namespace modbus

@@ -13,11 +13,14 @@ bool Form1::manualFieldsAccepted()
         return false;
     QString problem;
     if (!modbus::isHexDigits(Text9->text(), 2))
-        problem = QStringLiteral("功能碼 (function) \"%1\" must be two hexadecimal digits").arg(Text9->text());
+        problem = QStringLiteral("功能碼 (function) \"%1\" must be two hexadecimal digits")
+                      .arg(Text9->text());
     else if (!modbus::isHexDigits(Text10->text(), 4))
-        problem = QStringLiteral("Register \"%1\" must be four hexadecimal digits").arg(Text10->text());
+        problem
+            = QStringLiteral("Register \"%1\" must be four hexadecimal digits").arg(Text10->text());
     else if (!modbus::isHexDigits(Text11->text(), 4))
-        problem = QStringLiteral("資料(長度) (data) \"%1\" must be four hexadecimal digits").arg(Text11->text());
+        problem = QStringLiteral("資料(長度) (data) \"%1\" must be four hexadecimal digits")
+                      .arg(Text11->text());
     if (!problem.isEmpty())
         logMessage(problem);
     return problem.isEmpty();

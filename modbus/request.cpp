@@ -8,8 +8,11 @@ Frame frameBytes(QStringView deviceId, quint8 function, QStringView reg, QString
                  QStringView crc)
 {
     const auto high = [](QStringView field) { return hexByte(field.mid(0, 2)); };
-    const auto low = [](QStringView field) { return hexByte(field.size() > 2 ? field.mid(2, 2) : QStringView()); };
-    return {hexByte(deviceId), function, high(reg), low(reg), high(data), low(data), high(crc), low(crc)};
+    const auto low = [](QStringView field) {
+        return hexByte(field.size() > 2 ? field.mid(2, 2) : QStringView());
+    };
+    return {hexByte(deviceId), function,  high(reg), low(reg),
+            high(data),        low(data), high(crc), low(crc)};
 }
 
 std::optional<quint8> parseDeviceId(QStringView text, QStringView field, QString *why)

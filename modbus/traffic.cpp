@@ -9,10 +9,7 @@
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
-void Form1::GetTimeText()
-{
-    TimeText = modbus::timeText(Clock());
-}
+void Form1::GetTimeText() { TimeText = modbus::timeText(Clock()); }
 
 // Each line becomes a block of its own at the top; the log can hold many
 // thousands of lines, so it is never rewritten as a whole. Each block is
@@ -59,7 +56,8 @@ void Form1::composeRequest(const QString &function, const QString &data)
     FrameText = Text8->text() + function + Text10->text() + data;
     CrcText = Chr_crc(FrameText);
     Text13->setText(CrcText);
-    FrameBytes = modbus::frameBytes(Text8->text(), modbus::hexByte(function), Text10->text(), data, Text13->text());
+    FrameBytes = modbus::frameBytes(Text8->text(), modbus::hexByte(function), Text10->text(), data,
+                                    Text13->text());
 }
 
 // A sender goes ahead only with the port open and a device ID that fits.
@@ -77,7 +75,4 @@ bool Form1::deviceIdAccepted(const QString &id, const QString &field)
     return false;
 }
 
-void Form1::Command4_Click()
-{
-    Text1->setPlainText(QString());
-}
+void Form1::Command4_Click() { Text1->setPlainText(QString()); }

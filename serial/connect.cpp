@@ -23,8 +23,9 @@ void Form1::Command1_Click()
             // Say first what the operator can do about it.
             const QString leftOut = portsLeftOut.join(QStringLiteral(". "));
             if (Combo9->count() > 0)
-                return logMessage(QStringLiteral("Port: no port is selected; choose one from the list")
-                                  + (leftOut.isEmpty() ? QString() : ". Left out by the last scan: " + leftOut));
+                return logMessage(
+                    QStringLiteral("Port: no port is selected; choose one from the list")
+                    + (leftOut.isEmpty() ? QString() : ". Left out by the last scan: " + leftOut));
             return logMessage(QStringLiteral("Port: no port is selected; ")
                               + (leftOut.isEmpty() ? QStringLiteral("no serial port was found")
                                                    : "none can be opened: " + leftOut));

@@ -12,7 +12,8 @@
 #include <termios.h>
 
 MSComm::MSComm(PortResolver resolver, QObject *parent)
-    : QObject(parent), resolver(std::move(resolver))
+    : QObject(parent)
+    , resolver(std::move(resolver))
 {
     connect(&port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
     connect(&port, &QSerialPort::errorOccurred, this, &MSComm::onError);
@@ -72,7 +73,8 @@ bool MSComm::open()
         case QSerialPort::DeviceNotFoundError:
             return fail(QStringLiteral("%1 is gone").arg(portName()));
         default:
-            return fail(QStringLiteral("%1 cannot be opened: %2").arg(portName(), port.errorString()));
+            return fail(
+                QStringLiteral("%1 cannot be opened: %2").arg(portName(), port.errorString()));
         }
     }
     // Qt's lock file only binds programs that look for it; an flock binds the rest.
@@ -88,7 +90,8 @@ bool MSComm::open()
     if (marking && !markErrors()) {
         const QString why = qt_error_string(errno);
         port.close();
-        return fail(QStringLiteral("%1 cannot mark bytes received with parity errors: %2").arg(portName(), why));
+        return fail(QStringLiteral("%1 cannot mark bytes received with parity errors: %2")
+                        .arg(portName(), why));
     }
     return true;
 }
@@ -131,10 +134,7 @@ bool MSComm::Output(const QByteArray &bytes)
     return true;
 }
 
-bool MSComm::Output(const QString &text)
-{
-    return Output(text.toLatin1());
-}
+bool MSComm::Output(const QString &text) { return Output(text.toLatin1()); }
 
 // Everything Qt has read is taken at once, so that no one sees a byte before
 // its mark is undone; a mark cut between two reads adds nothing until its end.
@@ -154,10 +154,7 @@ qint16 MSComm::InBufferCount() const
     return static_cast<qint16>(qMin<qsizetype>(received.size(), 32767));
 }
 
-QByteArray MSComm::Input()
-{
-    return std::exchange(received, QByteArray());
-}
+QByteArray MSComm::Input() { return std::exchange(received, QByteArray()); }
 
 QByteArray MSComm::Input(qint64 count)
 {
@@ -166,10 +163,7 @@ QByteArray MSComm::Input(qint64 count)
     return bytes;
 }
 
-QByteArray MSComm::Peek()
-{
-    return received;
-}
+QByteArray MSComm::Peek() { return received; }
 
 void MSComm::onError(QSerialPort::SerialPortError code)
 {
@@ -187,10 +181,10 @@ void MSComm::onError(QSerialPort::SerialPortError code)
     }
     case QSerialPort::WriteError:
         if (!writing) // Output reports its own failures
-            Q_EMIT WriteFailed(QStringLiteral("writing to %1 failed: %2").arg(portName(), port.errorString()));
+            Q_EMIT WriteFailed(
+                QStringLiteral("writing to %1 failed: %2").arg(portName(), port.errorString()));
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -201,10 +195,12 @@ QString lossMessage(const QString &portName, const QString &systemText)
     // What the system reports when a device is unplugged or a pseudo-terminal's
     // other end closes; often only a left-over error of an earlier call.
     static const int gone[] = {0, EIO, ENXIO, ENODEV, ENOENT, EAGAIN, ENOTTY, EBADF};
-    const bool saysMore = std::none_of(std::begin(gone), std::end(gone),
-                                       [&](int code) { return systemText == qt_error_string(code); });
-    return QStringLiteral("%1 was lost: the device went away (unplugged, or the other end closed%2); "
-                          "the port is closed")
+    const bool saysMore = std::none_of(std::begin(gone), std::end(gone), [&](int code) {
+        return systemText == qt_error_string(code);
+    });
+    return QStringLiteral(
+               "%1 was lost: the device went away (unplugged, or the other end closed%2); "
+               "the port is closed")
         .arg(portName, saysMore ? QStringLiteral("; the system says: ") + systemText : QString());
 }
 

@@ -70,7 +70,8 @@ PortMap assignPortNumbers(const QString &folder, const QStringList &systemPorts)
         const QString stem = name.left(digits);
         return std::tuple(stem != QLatin1String("ttyS"), stem, name.mid(digits).toLongLong(), name);
     };
-    std::sort(free.begin(), free.end(), [&](const QString &a, const QString &b) { return key(a) < key(b); });
+    std::sort(free.begin(), free.end(),
+              [&](const QString &a, const QString &b) { return key(a) < key(b); });
 
     int n = FirstPort;
     for (const QString &port : free) {
@@ -83,10 +84,7 @@ PortMap assignPortNumbers(const QString &folder, const QStringList &systemPorts)
     return map;
 }
 
-QString canonicalDevice(const QString &path)
-{
-    return QFileInfo(path).canonicalFilePath();
-}
+QString canonicalDevice(const QString &path) { return QFileInfo(path).canonicalFilePath(); }
 
 // Where Qt Serial Port may have put its lock for a device: the same folders
 // it tries, under the name it derives from the device path.
@@ -148,8 +146,8 @@ bool deviceAvailable(const QString &path, QString *why)
     if (!heldQtLockFile(device).isEmpty())
         return refuse(why, inUse);
     // Non-blocking so that a modem line cannot stall the scan; no controlling tty.
-    const int fd = ::open(QFile::encodeName(device).constData(),
-                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd
+        = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         switch (errno) {
         case EACCES:
@@ -157,7 +155,8 @@ bool deviceAvailable(const QString &path, QString *why)
             // Joining the group helps only where the group may read and write.
             struct stat st = {};
             const mode_t groupRw = S_IRGRP | S_IWGRP;
-            if (::stat(QFile::encodeName(device).constData(), &st) == 0 && (st.st_mode & groupRw) != groupRw)
+            if (::stat(QFile::encodeName(device).constData(), &st) == 0
+                && (st.st_mode & groupRw) != groupRw)
                 return refuse(why, QStringLiteral("is not open to this user; only its owner may "
                                                   "open it"));
             return refuse(why, QStringLiteral("is not open to this user; add your user to the "

@@ -35,9 +35,8 @@ void Form1::scanPorts()
             why = QStringLiteral("is connected in this window");
         else if (serial::deviceAvailable(path, &why))
             continue; // it has come free since
-        portsLeftOut << QStringLiteral("COM %1 (%2) %3")
-                            .arg(n)
-                            .arg(device.isEmpty() ? path : device, why);
+        portsLeftOut
+            << QStringLiteral("COM %1 (%2) %3").arg(n).arg(device.isEmpty() ? path : device, why);
     }
     if (count > 0)
         Combo9->setToolTip(QString());

@@ -51,8 +51,8 @@ std::optional<LineSettings> parseSettings(QStringView text, QString *why)
     return s;
 }
 
-std::optional<PortLine> portLine(const LineSettings &settings, bool pseudoTerminal, QStringView portName,
-                                 QString *why)
+std::optional<PortLine> portLine(const LineSettings &settings, bool pseudoTerminal,
+                                 QStringView portName, QString *why)
 {
     PortLine line;
     if (pseudoTerminal) {

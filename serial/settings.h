@@ -12,9 +12,9 @@ namespace serial {
 struct LineSettings
 {
     int baud = 9600;
-    char parity = 'n';  // n, e, o, m or s
-    int dataBits = 8;   // 4 to 8
-    int stopHalves = 2; // stop bits in halves: 2, 3 (1.5) or 4
+    char parity = 'n';                        // n, e, o, m or s
+    int dataBits = 8;                         // 4 to 8
+    int stopHalves = 2;                       // stop bits in halves: 2, 3 (1.5) or 4
     QString lengthText = QStringLiteral("8"); // the length as typed, for messages
 
     bool operator==(const LineSettings &) const = default;
@@ -40,7 +40,7 @@ struct PortLine
 // opened 8N with the stop bits it can carry. A real port is opened with exactly
 // the settings or not at all: what it cannot carry gives nullopt and, in why
 // (if given), a message that names the field, quotes it and names portName.
-std::optional<PortLine> portLine(const LineSettings &settings, bool pseudoTerminal, QStringView portName,
-                                 QString *why = nullptr);
+std::optional<PortLine> portLine(const LineSettings &settings, bool pseudoTerminal,
+                                 QStringView portName, QString *why = nullptr);
 
 } // namespace serial

@@ -4,10 +4,7 @@
 
 namespace sim {
 
-static bool isNth(int count, int every)
-{
-    return every > 0 && count % every == 0;
-}
+static bool isNth(int count, int every) { return every > 0 && count % every == 0; }
 
 QList<QByteArray> FaultInjector::shape(QByteArray answer)
 {

@@ -20,7 +20,10 @@ struct Faults
 class FaultInjector
 {
 public:
-    explicit FaultInjector(const Faults &faults = {}) : faults(faults) {}
+    explicit FaultInjector(const Faults &faults = {})
+        : faults(faults)
+    {
+    }
 
     // The pieces in which the next answer goes on the line, in order; none
     // when it is lost. An empty answer (silence) is not counted.

@@ -55,16 +55,19 @@ int main(int argc, char *argv[])
                          [&](const QByteArray &bytes) { out << "<- " << hex(bytes) << Qt::endl; });
         QObject::connect(&transport, &sim::Transport::sent, &app,
                          [&](const QByteArray &bytes) { out << "-> " << hex(bytes) << Qt::endl; });
-        QObject::connect(&transport, &sim::Transport::garbled, &app, [&](const QByteArray &bytes, const QString &why) {
-            out << "garbled " << hex(bytes) << ": " << why << Qt::endl;
-        });
-        QObject::connect(&transport, &sim::Transport::settingsChanged, &app, [&](const sim::Settings &settings) {
-            out << "now " << settingsText(settings) << Qt::endl;
-        });
+        QObject::connect(&transport, &sim::Transport::garbled, &app,
+                         [&](const QByteArray &bytes, const QString &why) {
+                             out << "garbled " << hex(bytes) << ": " << why << Qt::endl;
+                         });
+        QObject::connect(&transport, &sim::Transport::settingsChanged, &app,
+                         [&](const sim::Settings &settings) {
+                             out << "now " << settingsText(settings) << Qt::endl;
+                         });
     }
     out << "Module " << settingsText(transport.module().settings()) << Qt::endl;
     if (transport.comNumber() > 0)
-        out << "Listening on COM " << transport.comNumber() << " (" << transport.devicePath() << ")" << Qt::endl;
+        out << "Listening on COM " << transport.comNumber() << " (" << transport.devicePath() << ")"
+            << Qt::endl;
     else
         out << "Listening on " << transport.devicePath() << Qt::endl;
     return app.exec();

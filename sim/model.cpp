@@ -20,10 +20,7 @@ constexpr int MaxReadCount = 125; // what one answer of 256 bytes can carry
 
 constexpr std::array<int, 7> BaudRates{2400, 4800, 9600, 14400, 19200, 38400, 115200};
 
-quint8 byteAt(QByteArrayView bytes, qsizetype i)
-{
-    return static_cast<quint8>(bytes[i]);
-}
+quint8 byteAt(QByteArrayView bytes, qsizetype i) { return static_cast<quint8>(bytes[i]); }
 
 quint16 wordAt(QByteArrayView bytes, qsizetype i)
 {
@@ -109,10 +106,17 @@ std::optional<TtyLine> lineWithFormat(TtyLine line, quint16 value)
 
 QString formatName(const TtyLine &line)
 {
-    return QStringLiteral("%1%2%3").arg(line.dataBits).arg(QChar(QLatin1Char(line.parity)).toUpper()).arg(line.stopBits);
+    return QStringLiteral("%1%2%3")
+        .arg(line.dataBits)
+        .arg(QChar(QLatin1Char(line.parity)).toUpper())
+        .arg(line.stopBits);
 }
 
-Module::Module(const ModuleOptions &options) : options(options), current(options.settings) {}
+Module::Module(const ModuleOptions &options)
+    : options(options)
+    , current(options.settings)
+{
+}
 
 QByteArray Module::answer(QByteArrayView request, qint64 elapsedMs)
 {
@@ -121,10 +125,8 @@ QByteArray Module::answer(QByteArrayView request, qint64 elapsedMs)
         || byteAt(request, 0) != current.deviceId)
         return {};
     switch (byteAt(request, 1)) {
-    case ReadHolding:
-        return read(request, elapsedMs);
-    case WriteSingle:
-        return write(request);
+    case ReadHolding: return read(request, elapsedMs);
+    case WriteSingle: return write(request);
     default:
         return exceptionAnswer(current.deviceId, byteAt(request, 1), Exception::IllegalFunction);
     }
@@ -141,8 +143,9 @@ QByteArray Module::read(QByteArrayView request, qint64 elapsedMs) const
     frame.append(static_cast<char>(ReadHolding));
     frame.append(static_cast<char>(2 * count));
     for (int i = 0; i < count; ++i) {
-        const auto value = first + i <= 0xFFFF ? registerValue(static_cast<quint16>(first + i), elapsedMs)
-                                               : std::nullopt;
+        const auto value = first + i <= 0xFFFF
+                               ? registerValue(static_cast<quint16>(first + i), elapsedMs)
+                               : std::nullopt;
         if (!value)
             return exceptionAnswer(current.deviceId, ReadHolding, Exception::IllegalAddress);
         appendWord(frame, *value);
@@ -176,11 +179,8 @@ QByteArray Module::write(QByteArrayView request)
         break;
     }
     case Vo1Register:
-    case Vo2Register:
-        outputs[address == Vo1Register ? 0 : 1] = value;
-        break;
-    default:
-        return exceptionAnswer(current.deviceId, WriteSingle, Exception::IllegalAddress);
+    case Vo2Register: outputs[address == Vo1Register ? 0 : 1] = value; break;
+    default: return exceptionAnswer(current.deviceId, WriteSingle, Exception::IllegalAddress);
     }
     return request.toByteArray();
 }

@@ -26,20 +26,56 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
         "changes its own settings after echoing a settings write."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption com(QStringLiteral("com"), QStringLiteral("Link as COM <n> (1-9); default: the first free number."), QStringLiteral("n"));
-    const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("Answer on the serial device <path> instead of a pseudo-terminal."), QStringLiteral("path"));
-    const QCommandLineOption id(QStringLiteral("id"), QStringLiteral("Device ID in hexadecimal, 01-F7 (default 01)."), QStringLiteral("hex"), QStringLiteral("01"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Baud rate: 2400, 4800, 9600, 14400, 19200, 38400 or 115200 (default 38400)."), QStringLiteral("rate"), QStringLiteral("38400"));
-    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("Character format: data bits 5-8, parity N/E/O, stop bits 1-2 (default 8N1)."), QStringLiteral("format"), QStringLiteral("8N1"));
-    const QCommandLineOption value(QStringLiteral("value"), QStringLiteral("Input value 0-65535, e.g. V1=1500 or I2=8000; may be repeated.\nDefaults: V1..V4 1500 2500 5000 10000, I1..I4 4000 8000 12000 20000."), QStringLiteral("ch=value"));
-    const QCommandLineOption vary(QStringLiteral("vary"), QStringLiteral("Let the inputs drift slowly (a few percent over 30 s)."));
-    const QCommandLineOption loopBack(QStringLiteral("loopback"), QStringLiteral("Wire VO1 and VO2 back into V1 and V2 (0 until written)."));
-    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Answer <ms> milliseconds after the request (default 0)."), QStringLiteral("ms"), QStringLiteral("0"));
-    const QCommandLineOption drop(QStringLiteral("drop"), QStringLiteral("Lose every <n>th answer."), QStringLiteral("n"), QStringLiteral("0"));
-    const QCommandLineOption corrupt(QStringLiteral("corrupt"), QStringLiteral("Damage every <n>th answer (its check bytes no longer fit)."), QStringLiteral("n"), QStringLiteral("0"));
-    const QCommandLineOption split(QStringLiteral("split"), QStringLiteral("Send each answer in <n> pieces, 20 ms apart."), QStringLiteral("n"), QStringLiteral("1"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print only where it listens, not the traffic."));
-    parser.addOptions({com, device, id, baud, format, value, vary, loopBack, delay, drop, corrupt, split, quiet});
+    const QCommandLineOption com(
+        QStringLiteral("com"),
+        QStringLiteral("Link as COM <n> (1-9); default: the first free number."),
+        QStringLiteral("n"));
+    const QCommandLineOption device(
+        QStringLiteral("device"),
+        QStringLiteral("Answer on the serial device <path> instead of a pseudo-terminal."),
+        QStringLiteral("path"));
+    const QCommandLineOption id(QStringLiteral("id"),
+                                QStringLiteral("Device ID in hexadecimal, 01-F7 (default 01)."),
+                                QStringLiteral("hex"), QStringLiteral("01"));
+    const QCommandLineOption baud(
+        QStringLiteral("baud"),
+        QStringLiteral(
+            "Baud rate: 2400, 4800, 9600, 14400, 19200, 38400 or 115200 (default 38400)."),
+        QStringLiteral("rate"), QStringLiteral("38400"));
+    const QCommandLineOption format(
+        QStringLiteral("format"),
+        QStringLiteral(
+            "Character format: data bits 5-8, parity N/E/O, stop bits 1-2 (default 8N1)."),
+        QStringLiteral("format"), QStringLiteral("8N1"));
+    const QCommandLineOption value(
+        QStringLiteral("value"),
+        QStringLiteral(
+            "Input value 0-65535, e.g. V1=1500 or I2=8000; may be repeated.\nDefaults: V1..V4 1500 2500 5000 10000, I1..I4 4000 8000 12000 20000."),
+        QStringLiteral("ch=value"));
+    const QCommandLineOption vary(
+        QStringLiteral("vary"),
+        QStringLiteral("Let the inputs drift slowly (a few percent over 30 s)."));
+    const QCommandLineOption loopBack(
+        QStringLiteral("loopback"),
+        QStringLiteral("Wire VO1 and VO2 back into V1 and V2 (0 until written)."));
+    const QCommandLineOption delay(
+        QStringLiteral("delay"),
+        QStringLiteral("Answer <ms> milliseconds after the request (default 0)."),
+        QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption drop(QStringLiteral("drop"),
+                                  QStringLiteral("Lose every <n>th answer."), QStringLiteral("n"),
+                                  QStringLiteral("0"));
+    const QCommandLineOption corrupt(
+        QStringLiteral("corrupt"),
+        QStringLiteral("Damage every <n>th answer (its check bytes no longer fit)."),
+        QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption split(QStringLiteral("split"),
+                                   QStringLiteral("Send each answer in <n> pieces, 20 ms apart."),
+                                   QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                   QStringLiteral("Print only where it listens, not the traffic."));
+    parser.addOptions(
+        {com, device, id, baud, format, value, vary, loopBack, delay, drop, corrupt, split, quiet});
 
     const auto refuse = [&](const QString &message) {
         if (why)
@@ -49,7 +85,8 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
     if (!parser.parse(arguments))
         return refuse(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return refuse(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+        return refuse(
+            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
     Config config;
     Settings &settings = config.module.settings;
@@ -58,26 +95,31 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
     if (parser.isSet(com)) {
         const auto n = number(parser.value(com), 1, 9);
         if (!n)
-            return refuse(QStringLiteral("--com must be 1 to 9, not \"%1\"").arg(parser.value(com)));
+            return refuse(
+                QStringLiteral("--com must be 1 to 9, not \"%1\"").arg(parser.value(com)));
         config.com = *n;
     }
     config.device = parser.value(device);
 
-    const auto deviceId = parser.value(id).size() <= 2 ? number(parser.value(id), 1, 0xF7, 16) : std::nullopt;
+    const auto deviceId
+        = parser.value(id).size() <= 2 ? number(parser.value(id), 1, 0xF7, 16) : std::nullopt;
     if (!deviceId)
-        return refuse(QStringLiteral("--id must be hexadecimal 01 to F7, not \"%1\"").arg(parser.value(id)));
+        return refuse(
+            QStringLiteral("--id must be hexadecimal 01 to F7, not \"%1\"").arg(parser.value(id)));
     settings.deviceId = static_cast<quint8>(*deviceId);
 
     const auto rate = number(parser.value(baud), 1, 115200);
     if (!rate || codeForBaud(*rate) == 0)
-        return refuse(QStringLiteral("--baud \"%1\" is not one of the module's rates").arg(parser.value(baud)));
+        return refuse(QStringLiteral("--baud \"%1\" is not one of the module's rates")
+                          .arg(parser.value(baud)));
     settings.line.baud = *rate;
 
     static const QRegularExpression formatPattern(QStringLiteral("^([5-8])([neo])([12])$"),
                                                   QRegularExpression::CaseInsensitiveOption);
     const auto match = formatPattern.match(parser.value(format));
     if (!match.hasMatch())
-        return refuse(QStringLiteral("--format must look like 8N1, not \"%1\"").arg(parser.value(format)));
+        return refuse(
+            QStringLiteral("--format must look like 8N1, not \"%1\"").arg(parser.value(format)));
     settings.line.dataBits = match.captured(1).toInt();
     settings.line.parity = match.captured(2).toLower().at(0).toLatin1();
     settings.line.stopBits = match.captured(3).toInt();
@@ -87,7 +129,9 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
         const int channel = parts.size() == 2 ? channelIndex(parts[0]) : -1;
         const auto v = parts.size() == 2 ? number(parts[1], 0, 65535) : std::nullopt;
         if (channel < 0 || !v)
-            return refuse(QStringLiteral("--value must look like V1=1500 (V1-V4, I1-I4, 0-65535), not \"%1\"").arg(pair));
+            return refuse(
+                QStringLiteral("--value must look like V1=1500 (V1-V4, I1-I4, 0-65535), not \"%1\"")
+                    .arg(pair));
         config.module.inputs[channel] = static_cast<quint16>(*v);
     }
     config.module.vary = parser.isSet(vary);

@@ -17,8 +17,8 @@ struct Config
     ModuleOptions module;
     Faults faults;
     int delayMs = 0;
-    int com = 0;     // 0: the first free COM number
-    QString device;  // a real serial line instead of a pseudo-terminal
+    int com = 0;    // 0: the first free COM number
+    QString device; // a real serial line instead of a pseudo-terminal
     bool quiet = false;
 };
 

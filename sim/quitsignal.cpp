@@ -30,8 +30,7 @@ void quitOnSignals(QCoreApplication *app)
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, [app] {
         char byte;
-        while (::read(signalPipe[0], &byte, 1) > 0) {
-        }
+        while (::read(signalPipe[0], &byte, 1) > 0) { }
         app->quit();
     });
     struct sigaction action = {};

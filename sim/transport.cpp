@@ -22,18 +22,20 @@ static QString lineName(const TtyLine &line)
     return QStringLiteral("%1 %2").arg(line.baud).arg(formatName(line));
 }
 
-Transport::Transport(const ModuleOptions &module, const Faults &faults, int delayMs, QObject *parent)
-    : QObject(parent), model(module), faults(faults), delayMs(delayMs), splitGapMs(faults.splitGapMs)
+Transport::Transport(const ModuleOptions &module, const Faults &faults, int delayMs,
+                     QObject *parent)
+    : QObject(parent)
+    , model(module)
+    , faults(faults)
+    , delayMs(delayMs)
+    , splitGapMs(faults.splitGapMs)
 {
     clock.start();
     sendTimer.setSingleShot(true);
     connect(&sendTimer, &QTimer::timeout, this, &Transport::sendNext);
 }
 
-Transport::~Transport()
-{
-    close();
-}
+Transport::~Transport() { close(); }
 
 bool Transport::fail(const QString &message)
 {
@@ -48,7 +50,8 @@ bool Transport::openPty(int comNumber)
     char name[256] = {};
     if (::openpty(&fd, &ptySlave, name, nullptr, nullptr) != 0) {
         fd = ptySlave = -1;
-        return fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return fail(QStringLiteral("cannot open a pseudo-terminal: %1")
+                        .arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     ::fcntl(ptySlave, F_SETFD, FD_CLOEXEC);
@@ -67,8 +70,9 @@ bool Transport::openPty(int comNumber)
         if (claim(QDir(folder).filePath(QStringLiteral("COM%1").arg(n))))
             com = n;
     if (link.isEmpty())
-        return fail(comNumber > 0 ? QStringLiteral("COM%1 is taken in %2").arg(comNumber).arg(folder)
-                                  : QStringLiteral("COM1 to COM9 are all taken in %1").arg(folder));
+        return fail(comNumber > 0
+                        ? QStringLiteral("COM%1 is taken in %2").arg(comNumber).arg(folder)
+                        : QStringLiteral("COM1 to COM9 are all taken in %1").arg(folder));
     listen();
     return true;
 }
@@ -81,10 +85,7 @@ bool Transport::openPty(int comNumber)
 // the system may give to the next program that asks, perhaps another
 // simulator under another number: remove it. A link without such a record is
 // someone else's (an adapter pinned by hand) and stays.
-static QString lockPathOf(const QString &link)
-{
-    return link + QStringLiteral(".lock");
-}
+static QString lockPathOf(const QString &link) { return link + QStringLiteral(".lock"); }
 
 void Transport::removeStaleLinks(const QString &folder)
 {
@@ -97,12 +98,15 @@ void Transport::removeStaleLinks(const QString &folder)
         if (::flock(lock, LOCK_EX | LOCK_NB) == 0) {
             char record[512] = {};
             const ssize_t size = ::read(lock, record, sizeof record - 1);
-            const QStringList fields = QString::fromLocal8Bit(record, qMax<ssize_t>(size, 0)).split(u'\n');
-            if (fields.size() >= 2 && !fields[1].isEmpty() && QFile::symLinkTarget(path) == fields[1]
-                && QFile::remove(path))
-                removed << QStringLiteral("Removed COM%1 (%2), left behind by duve-sim process %3, which has ended")
-                               .arg(n)
-                               .arg(fields[1], fields[0]);
+            const QStringList fields
+                = QString::fromLocal8Bit(record, qMax<ssize_t>(size, 0)).split(u'\n');
+            if (fields.size() >= 2 && !fields[1].isEmpty()
+                && QFile::symLinkTarget(path) == fields[1] && QFile::remove(path))
+                removed
+                    << QStringLiteral(
+                           "Removed COM%1 (%2), left behind by duve-sim process %3, which has ended")
+                           .arg(n)
+                           .arg(fields[1], fields[0]);
             ::unlink(lockPath.constData());
         }
         ::close(lock);
@@ -123,13 +127,16 @@ bool Transport::claim(const QString &path)
     }
     // symlink() refuses an existing entry, a dangling link included: that
     // number belongs to someone else.
-    if (::symlink(QFile::encodeName(device).constData(), QFile::encodeName(path).constData()) != 0) {
+    if (::symlink(QFile::encodeName(device).constData(), QFile::encodeName(path).constData())
+        != 0) {
         ::unlink(lockPath.constData());
         ::close(lock);
         return false;
     }
-    const QByteArray record = QByteArray::number(::getpid()) + '\n' + QFile::encodeName(device) + '\n';
-    if (::ftruncate(lock, 0) != 0 || ::write(lock, record.constData(), size_t(record.size())) != record.size())
+    const QByteArray record
+        = QByteArray::number(::getpid()) + '\n' + QFile::encodeName(device) + '\n';
+    if (::ftruncate(lock, 0) != 0
+        || ::write(lock, record.constData(), size_t(record.size())) != record.size())
         qWarning("duve-sim: cannot record the owner of %s", lockPath.constData());
     link = path;
     linkLock = lock;
@@ -141,7 +148,8 @@ bool Transport::openDevice(const QString &path)
     close();
     fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return fail(QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        return fail(QStringLiteral("cannot open %1: %2")
+                        .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     if (!::isatty(fd))
         return fail(QStringLiteral("%1 is not a serial device").arg(path));
     // The tool's port scan then sees the device as in use.
@@ -261,7 +269,8 @@ void Transport::sendNext()
         else if (::write(fd, out.bytes.constData(), size_t(out.bytes.size())) == out.bytes.size())
             Q_EMIT sent(out.bytes);
         else
-            qWarning("duve-sim: the line did not take %lld answer bytes", qlonglong(out.bytes.size()));
+            qWarning("duve-sim: the line did not take %lld answer bytes",
+                     qlonglong(out.bytes.size()));
     }
     if (out.thenApplySettings)
         applySettings();

@@ -76,8 +76,8 @@ private:
     int splitGapMs;
     QElapsedTimer clock;
 
-    int fd = -1;        // what the module reads and writes: the pty master, or the device
-    int ptySlave = -1;  // held open so the master never sees a hang-up
+    int fd = -1;       // what the module reads and writes: the pty master, or the device
+    int ptySlave = -1; // held open so the master never sees a hang-up
     int com = 0;
     QString link;
     int linkLock = -1; // held while the link is ours: see claim()

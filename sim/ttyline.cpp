@@ -37,7 +37,10 @@ bool writeTtyLine(int fd, const TtyLine &line)
     tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CBAUD | CRTSCTS);
     tio.c_cflag |= CREAD | CLOCAL | BOTHER;
-    tio.c_cflag |= line.dataBits == 5 ? CS5 : line.dataBits == 6 ? CS6 : line.dataBits == 7 ? CS7 : CS8;
+    tio.c_cflag |= line.dataBits == 5   ? CS5
+                   : line.dataBits == 6 ? CS6
+                   : line.dataBits == 7 ? CS7
+                                        : CS8;
     if (line.parity != 'n')
         tio.c_cflag |= PARENB | (line.parity == 'o' ? PARODD : 0);
     if (line.stopBits == 2)

@@ -8,7 +8,7 @@ namespace sim {
 // sees them (the peer of a pseudo-terminal reads here what the tool has set).
 struct TtyLine
 {
-    int baud = 0;      // bits per second, standard or custom
+    int baud = 0; // bits per second, standard or custom
     int dataBits = 8;
     char parity = 'n'; // 'n', 'e' or 'o'
     int stopBits = 1;

@@ -63,7 +63,8 @@ bool showsWhole(QWidget *w, const QString &text)
         return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
     };
     const QRect start = edit ? caret(text) : QRect();
-    return !edit || (start.x() == caret({}).x() && start.top() >= 0 && start.bottom() < edit->height());
+    return !edit
+           || (start.x() == caret({}).x() && start.top() >= 0 && start.bottom() < edit->height());
 }
 
 QList<int> itemValues(QComboBox *c)
@@ -114,12 +115,14 @@ private Q_SLOTS:
         QTest::addColumn<bool>("disabled");
         QTest::addColumn<QStringList>("alsoShows");
 
-        const auto row = [](const char *name, const char *kind, const char *parent, const QString &text,
-                            int l, int t, int w, int h, bool hidden = false, bool disabled = false,
-                            const QStringList &alsoShows = {}) {
-            QTest::newRow(name) << kind << parent << text << QRect(l, t, w, h) << hidden << disabled << alsoShows;
+        const auto row = [](const char *name, const char *kind, const char *parent,
+                            const QString &text, int l, int t, int w, int h, bool hidden = false,
+                            bool disabled = false, const QStringList &alsoShows = {}) {
+            QTest::newRow(name) << kind << parent << text << QRect(l, t, w, h) << hidden << disabled
+                                << alsoShows;
         };
-        const char *F = "QGroupBox", *B = "QPushButton", *L = "QLabel", *T = "QLineEdit", *C = "QComboBox";
+        const char *F = "QGroupBox", *B = "QPushButton", *L = "QLabel", *T = "QLineEdit",
+                   *C = "QComboBox";
         row("Frame1", F, "Form1", "COM", 360, 360, 12375, 1215);
         row("Frame5", F, "Form1", "Device Configure", 360, 1800, 12375, 1215);
         row("Frame3", F, "Form1", "Voltage", 360, 3240, 6135, 1695);
@@ -179,7 +182,8 @@ private Q_SLOTS:
         row("Label29", L, "Frame6", "VO2(0~10000)", 3240, 360, 2055, 375);
         row("Text4", T, "Frame6", "0", 3240, 720, 1455, 375, false, false, {"10000"});
         row("Command10", B, "Frame6", "Setup VO2", 4800, 720, 855, 615);
-        row("Label30", L, "Frame6", "Ex. Setup Value 1500 means 1.5V ", 6120, 360, 5655, 255, false, true);
+        row("Label30", L, "Frame6", "Ex. Setup Value 1500 means 1.5V ", 6120, 360, 5655, 255, false,
+            true);
 
         row("Label6", L, "Frame2", "STX", 360, 360, 615, 255, true, true);
         row("Text7", T, "Frame2", ":", 360, 720, 495, 270, true, true);
@@ -235,7 +239,8 @@ private Q_SLOTS:
         for (const QString &t : QStringList{text} + alsoShows)
             QVERIFY2(showsWhole(w, t), qPrintable(t));
         for (QWidget *other : container->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            QVERIFY2(other == w || other->isHidden() || !other->geometry().intersects(w->geometry()),
+            QVERIFY2(other == w || other->isHidden()
+                         || !other->geometry().intersects(w->geometry()),
                      qPrintable(other->objectName()));
         QVERIFY(QRect(QPoint(), container->size()).contains(w->geometry()));
         if (auto *frame = qobject_cast<QGroupBox *>(container))
@@ -245,15 +250,17 @@ private Q_SLOTS:
     void fontsAndColours()
     {
         Form1 form(noSystemPorts);
-        const auto bold1425 = [](QWidget *w) { return w->font().bold() && w->font().pointSizeF() == 14.25; };
-        for (QWidget *w : std::initializer_list<QWidget *>{form.Frame1, form.Frame2, form.Frame3, form.Frame4,
-                                                           form.Frame5, form.Frame6, form.Command4, form.Command6,
-                                                           form.Command7, form.Label23, form.Label24, form.Text10,
-                                                           form.Text23})
+        const auto bold1425
+            = [](QWidget *w) { return w->font().bold() && w->font().pointSizeF() == 14.25; };
+        for (QWidget *w : std::initializer_list<QWidget *>{
+                 form.Frame1, form.Frame2, form.Frame3, form.Frame4, form.Frame5, form.Frame6,
+                 form.Command4, form.Command6, form.Command7, form.Label23, form.Label24,
+                 form.Text10, form.Text23})
             QVERIFY2(bold1425(w), qPrintable(w->objectName()));
         // A frame's caption font is not its children's.
-        for (QWidget *w : std::initializer_list<QWidget *>{form.Label1, form.Combo9, form.Command1, form.Text15,
-                                                           form.Command11, form.Text3, form.Label30}) {
+        for (QWidget *w :
+             std::initializer_list<QWidget *>{form.Label1, form.Combo9, form.Command1, form.Text15,
+                                              form.Command11, form.Text3, form.Label30}) {
             QVERIFY2(!w->font().bold(), qPrintable(w->objectName()));
             QCOMPARE(w->font().pointSizeF(), 12.0);
         }
@@ -288,12 +295,12 @@ private Q_SLOTS:
     {
         Form1 form(noSystemPorts);
         const QList<std::pair<QLabel *, QWidget *>> buddies{
-            {form.Label1, form.Combo9},  {form.Label2, form.Combo2},   {form.Label3, form.Combo3},
-            {form.Label4, form.Combo4},  {form.Label5, form.Combo5},   {form.Label7, form.Text8},
-            {form.Label13, form.Combo1}, {form.Label14, form.Text14},  {form.Label25, form.Combo6},
-            {form.Label26, form.Combo7}, {form.Label27, form.Combo8},  {form.Label28, form.Text3},
-            {form.Label29, form.Text4},  {form.Label23, form.Text10},  {form.Label24, form.Text23},
-            {form.Label6, form.Text7},   {form.Label8, form.Text9},    {form.Label10, form.Text11},
+            {form.Label1, form.Combo9},  {form.Label2, form.Combo2},  {form.Label3, form.Combo3},
+            {form.Label4, form.Combo4},  {form.Label5, form.Combo5},  {form.Label7, form.Text8},
+            {form.Label13, form.Combo1}, {form.Label14, form.Text14}, {form.Label25, form.Combo6},
+            {form.Label26, form.Combo7}, {form.Label27, form.Combo8}, {form.Label28, form.Text3},
+            {form.Label29, form.Text4},  {form.Label23, form.Text10}, {form.Label24, form.Text23},
+            {form.Label6, form.Text7},   {form.Label8, form.Text9},   {form.Label10, form.Text11},
             {form.Label11, form.Text12}, {form.Label12, form.Text13}};
         for (const auto &[label, field] : buddies) {
             QCOMPARE(label->buddy(), field);
@@ -307,8 +314,9 @@ private Q_SLOTS:
             QVERIFY2(b->accessibleName().isEmpty(), qPrintable(b->objectName()));
         // A value that arrives is spoken at its channel's button, which has the focus.
         form.Text22->setText("12.5");
-        QCOMPARE(QAccessible::queryAccessibleInterface(form.Command18)->text(QAccessible::Description),
-                 QStringLiteral("I4 value 12.5"));
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(form.Command18)->text(QAccessible::Description),
+            QStringLiteral("I4 value 12.5"));
     }
 
     void keyboard()
@@ -321,18 +329,41 @@ private Q_SLOTS:
         // name is its text, and the label it is labelled by comes first among its relations).
         QStringList heard;
         for (int i = 0; i < 27; ++i) {
-            QAccessibleInterface *stop = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
+            QAccessibleInterface *stop
+                = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
             if (stop->role() == QAccessible::ComboBox)
                 stop = stop->relations(QAccessible::Label).first().first;
             heard << stop->text(QAccessible::Name);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
         const QString id = "Device ID(01~F7)";
-        QCOMPARE(heard, QStringList({"Port", "Baudrate", "Parity", "Stop", id, "Connect",
-                                     "Baudrate", id, "Setup Baudrate", "Parity", "Stop", "Setup Configure",
-                                     "V1", "V2", "V3", "V4", "I1", "I2", "I3", "I4",
-                                     "VO1(0~10000)", "Setup VO1", "VO2(0~10000)", "Setup VO2",
-                                     "Clear", "Traffic log", "Port"}));
+        QCOMPARE(heard, QStringList({"Port",
+                                     "Baudrate",
+                                     "Parity",
+                                     "Stop",
+                                     id,
+                                     "Connect",
+                                     "Baudrate",
+                                     id,
+                                     "Setup Baudrate",
+                                     "Parity",
+                                     "Stop",
+                                     "Setup Configure",
+                                     "V1",
+                                     "V2",
+                                     "V3",
+                                     "V4",
+                                     "I1",
+                                     "I2",
+                                     "I3",
+                                     "I4",
+                                     "VO1(0~10000)",
+                                     "Setup VO1",
+                                     "VO2(0~10000)",
+                                     "Setup VO2",
+                                     "Clear",
+                                     "Traffic log",
+                                     "Port"}));
 
         // Space and Enter press the button that has the focus.
         QSignalSpy presses(form.Command4, &QPushButton::clicked);
@@ -404,8 +435,8 @@ private Q_SLOTS:
             QCOMPARE(combo->currentIndex(), index);
             QCOMPARE(combo->currentText(), combo->itemText(index));
         }
-        QCOMPARE(form.Combo2->currentText() + "," + form.Combo4->currentText() + "," + form.Combo3->currentText()
-                     + "," + form.Combo5->currentText(),
+        QCOMPARE(form.Combo2->currentText() + "," + form.Combo4->currentText() + ","
+                     + form.Combo3->currentText() + "," + form.Combo5->currentText(),
                  QStringLiteral("38400,n,8,1"));
         QCOMPARE(form.Command1->text(), QStringLiteral("Connect"));
         QVERIFY(!form.Timer1->isActive());

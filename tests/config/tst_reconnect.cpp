@@ -19,7 +19,8 @@ namespace {
 // A started window whose only port, COM 1, is the simulated module.
 struct SimRig
 {
-    explicit SimRig(int pieces = 1) : module(sim::ModuleOptions{}, sim::Faults{0, 0, pieces})
+    explicit SimRig(int pieces = 1)
+        : module(sim::ModuleOptions{}, sim::Faults{0, 0, pieces})
     {
         module.openPty(1);
         form.Form_Load();
@@ -32,7 +33,8 @@ struct SimRig
 // The baud rate the tool has set on its end of the line.
 int toolBaud(const sim::Transport &module)
 {
-    const int fd = ::open(QFile::encodeName(module.devicePath()).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    const int fd = ::open(QFile::encodeName(module.devicePath()).constData(),
+                          O_RDONLY | O_NOCTTY | O_NONBLOCK);
     const auto line = sim::readTtyLine(fd);
     ::close(fd);
     return line ? line->baud : 0;

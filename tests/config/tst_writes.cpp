@@ -73,7 +73,9 @@ private Q_SLOTS:
         const auto text = config::outputValueText(typed, "VO1", &problem);
         QCOMPARE(text.value_or(QString()), value);
         if (value.isEmpty())
-            QCOMPARE(problem, QStringLiteral("VO1 \"%1\" must be a number from 0 to 65535 (millivolts)").arg(typed));
+            QCOMPARE(problem,
+                     QStringLiteral("VO1 \"%1\" must be a number from 0 to 65535 (millivolts)")
+                         .arg(typed));
     }
 
     void request_data()
@@ -84,20 +86,31 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("pending"); // from 5 before the click
         const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
-        QTest::newRow("baud, start-up values") << "Command5" << QStringList() << "0106" << hex("0106000001060858") << 8;
-        QTest::newRow("baud, F7 at 115200") << "Command5" << QStringList{"Text14=F7", "Combo1=115200"} << "F707"
-                                            << hex("01060000F7078E38") << 8;
-        QTest::newRow("baud, to device 2") << "Command5" << QStringList{"Text8=02"} << "0106" << hex("020600000106086B") << 8;
-        QTest::newRow("configure, start-up values") << "Command8" << QStringList() << "0600" << hex("010600010600DBAA") << 9;
-        QTest::newRow("configure, e 2") << "Command8" << QStringList{"Combo7=e", "Combo8=2"} << "2E00"
-                                        << hex("010600012E00C5AA") << 9;
-        QTest::newRow("configure, o 1") << "Command8" << QStringList{"Combo7=o"} << "3600" << hex("010600013600CFAA") << 9;
-        QTest::newRow("VO1 0") << "Command9" << QStringList() << "0000" << hex("010600140000C9CE") << 5;
-        QTest::newRow("VO2 0") << "Command10" << QStringList() << "0000" << hex("01060018000009CD") << 5;
-        QTest::newRow("VO1 1500") << "Command9" << QStringList{"Text3=1500"} << "05DC" << hex("0106001405DCCB07") << 5;
-        QTest::newRow("VO2 10000") << "Command10" << QStringList{"Text4=10000"} << "2710" << hex("01060018271013F1") << 5;
-        QTest::newRow("VO2 12000") << "Command10" << QStringList{"Text4=12000"} << "2EE0" << hex("010600182EE015E5") << 5;
-        QTest::newRow("VO1 65535") << "Command9" << QStringList{"Text3=65535"} << "FFFF" << hex("01060014FFFFC87E") << 5;
+        QTest::newRow("baud, start-up values")
+            << "Command5" << QStringList() << "0106" << hex("0106000001060858") << 8;
+        QTest::newRow("baud, F7 at 115200")
+            << "Command5" << QStringList{"Text14=F7", "Combo1=115200"} << "F707"
+            << hex("01060000F7078E38") << 8;
+        QTest::newRow("baud, to device 2")
+            << "Command5" << QStringList{"Text8=02"} << "0106" << hex("020600000106086B") << 8;
+        QTest::newRow("configure, start-up values")
+            << "Command8" << QStringList() << "0600" << hex("010600010600DBAA") << 9;
+        QTest::newRow("configure, e 2") << "Command8" << QStringList{"Combo7=e", "Combo8=2"}
+                                        << "2E00" << hex("010600012E00C5AA") << 9;
+        QTest::newRow("configure, o 1")
+            << "Command8" << QStringList{"Combo7=o"} << "3600" << hex("010600013600CFAA") << 9;
+        QTest::newRow("VO1 0") << "Command9" << QStringList() << "0000" << hex("010600140000C9CE")
+                               << 5;
+        QTest::newRow("VO2 0") << "Command10" << QStringList() << "0000" << hex("01060018000009CD")
+                               << 5;
+        QTest::newRow("VO1 1500") << "Command9" << QStringList{"Text3=1500"} << "05DC"
+                                  << hex("0106001405DCCB07") << 5;
+        QTest::newRow("VO2 10000")
+            << "Command10" << QStringList{"Text4=10000"} << "2710" << hex("01060018271013F1") << 5;
+        QTest::newRow("VO2 12000")
+            << "Command10" << QStringList{"Text4=12000"} << "2EE0" << hex("010600182EE015E5") << 5;
+        QTest::newRow("VO1 65535")
+            << "Command9" << QStringList{"Text3=65535"} << "FFFF" << hex("01060014FFFFC87E") << 5;
     }
 
     void request()
@@ -142,18 +155,25 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("edits");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<bool>("scanStopped"); // the steps before the value happened
-        QTest::newRow("new ID one digit") << "Command5" << QStringList{"Text14=1"}
-                                          << "New device ID \"1\" must be two hexadecimal digits from 01 to F7" << false;
-        QTest::newRow("new ID F8") << "Command5" << QStringList{"Text14=F8"} << "New device ID \"F8\"" << false;
-        QTest::newRow("device ID for baud") << "Command5" << QStringList{"Text8=100"} << "Device ID \"100\"" << false;
+        QTest::newRow("new ID one digit")
+            << "Command5" << QStringList{"Text14=1"}
+            << "New device ID \"1\" must be two hexadecimal digits from 01 to F7" << false;
+        QTest::newRow("new ID F8")
+            << "Command5" << QStringList{"Text14=F8"} << "New device ID \"F8\"" << false;
+        QTest::newRow("device ID for baud")
+            << "Command5" << QStringList{"Text8=100"} << "Device ID \"100\"" << false;
         QTest::newRow("baud typed") << "Command5" << QStringList{"Combo1=12345"}
                                     << "Baudrate \"12345\" is not an item of the list" << false;
-        QTest::newRow("parity typed") << "Command8" << QStringList{"Combo7=x"} << "Parity \"x\" is not an item" << false;
-        QTest::newRow("stop typed") << "Command8" << QStringList{"Combo8=1.5"} << "Stop \"1.5\" is not an item" << false;
+        QTest::newRow("parity typed")
+            << "Command8" << QStringList{"Combo7=x"} << "Parity \"x\" is not an item" << false;
+        QTest::newRow("stop typed")
+            << "Command8" << QStringList{"Combo8=1.5"} << "Stop \"1.5\" is not an item" << false;
         QTest::newRow("VO1 not a number") << "Command9" << QStringList{"Text3=abc"}
                                           << "VO1 \"abc\" must be a number from 0 to 65535" << true;
-        QTest::newRow("VO2 too big") << "Command10" << QStringList{"Text4=65536"} << "VO2 \"65536\"" << true;
-        QTest::newRow("VO1 device ID") << "Command9" << QStringList{"Text8=0"} << "Device ID \"0\"" << false;
+        QTest::newRow("VO2 too big")
+            << "Command10" << QStringList{"Text4=65536"} << "VO2 \"65536\"" << true;
+        QTest::newRow("VO1 device ID")
+            << "Command9" << QStringList{"Text8=0"} << "Device ID \"0\"" << false;
     }
 
     void refused()

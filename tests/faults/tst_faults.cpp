@@ -20,13 +20,13 @@
 #include <QTest>
 #include <QTimer>
 
-#include <grp.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <memory>
 #include <optional>
 #include <utility>
+
+#include <grp.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,8 +37,8 @@ enum Fault {
     LostReconnecting, // COM 1 goes between the close and the reopen that follow a settings echo
     Taken,            // another program ("qt" lock or "flock") holds COM 1 when Connect is clicked
     Denied,           // the user may not open the device
-    Answers,          // the device sends what it is given: garbage, answers cut, late, twice, damaged
-    Clicks,           // 200 clicks on the read buttons, each answered by the module
+    Answers, // the device sends what it is given: garbage, answers cut, late, twice, damaged
+    Clicks,  // 200 clicks on the read buttons, each answered by the module
 };
 
 qint64 cpuMs()
@@ -54,7 +54,8 @@ QStringList linesNaming(const Form1 &form, const QString &port)
 {
     QStringList found;
     for (const QString &line : logLines(form))
-        if (line.contains(port + u' ') && !line.contains(u" send  ") && !line.contains(u" receive  "))
+        if (line.contains(port + u' ') && !line.contains(u" send  ")
+            && !line.contains(u" receive  "))
             found << line;
     return found;
 }
@@ -81,7 +82,8 @@ void checkIdle(Form1 &form)
     const qint64 start = cpuMs();
     QTest::qWait(200);
     const qint64 used = cpuMs() - start;
-    QVERIFY2(used < 100, qPrintable(QStringLiteral("%1 ms of CPU in 200 ms after the loss").arg(used)));
+    QVERIFY2(used < 100,
+             qPrintable(QStringLiteral("%1 ms of CPU in 200 ms after the loss").arg(used)));
     QCOMPARE(logLines(form), before);
 }
 
@@ -106,11 +108,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("fault");
         QTest::addColumn<QStringList>("press"); // buttons, in this order
-        QTest::addColumn<QByteArrayList>("far"); // then the device sends these pieces, or holds the port so
-        QTest::addColumn<QString>("box");       // a display box ...
-        QTest::addColumn<QString>("shown");     // ... and what it shows after the fault
-        QTest::addColumn<int>("lines");         // status lines naming COM 1
-        QTest::addColumn<QString>("says");      // in one of them
+        QTest::addColumn<QByteArrayList>(
+            "far"); // then the device sends these pieces, or holds the port so
+        QTest::addColumn<QString>("box");   // a display box ...
+        QTest::addColumn<QString>("shown"); // ... and what it shows after the fault
+        QTest::addColumn<int>("lines");     // status lines naming COM 1
+        QTest::addColumn<QString>("says");  // in one of them
         const QStringList v1{"Command11"};
         // clang-format off
         QTest::newRow("lost while idle") << int(LostIdle) << QStringList() << QByteArrayList() << "" << "" << 1
@@ -129,12 +132,13 @@ private Q_SLOTS:
             QTest::newRow(qPrintable(QStringLiteral("held by another program (%1)").arg(how)))
                 << int(Taken) << QStringList() << QByteArrayList{how} << "" << "" << 1 << "is in use by another program";
         QTest::newRow("permission denied") << int(Denied) << QStringList() << QByteArrayList() << "" << "" << 0 << "";
-            // clang-format on
+        // clang-format on
 
-        const auto answers = [](const char *name, const QStringList &press, const QByteArrayList &far,
-                                const QString &box = {}, const QString &shown = {}) {
-            QTest::newRow(name) << int(Answers) << press << far << box << shown << 0 << "";
-        };
+        const auto answers
+            = [](const char *name, const QStringList &press, const QByteArrayList &far,
+                 const QString &box = {}, const QString &shown = {}) {
+                  QTest::newRow(name) << int(Answers) << press << far << box << shown << 0 << "";
+              };
         answers("3 bytes of garbage", {}, {QByteArray::fromHex("FF0055")});
         answers("12 bytes of garbage", {}, {QByteArray::fromHex("55AA00FF102030405060708F")});
         for (int cut = 1; cut < V1Is1500.size(); ++cut)
@@ -150,13 +154,15 @@ private Q_SLOTS:
         answers("VO1 echo byte by byte", {"Command9"}, bytes(framed("010600140000")));
         answers("no answer", v1, {}, "Text15", "00.000");
         answers("the answer twice", v1, {V1Is1500, V1Is1500}, "Text15", "1.5");
-        answers("V1's answer after V2's request", {"Command11", "Command12"}, {V1Is1500, framed("01030209C4")},
-                "Text16", "2.5");
+        answers("V1's answer after V2's request", {"Command11", "Command12"},
+                {V1Is1500, framed("01030209C4")}, "Text16", "2.5");
         // Answers are not CRC-checked: a damaged one is shown as it came.
-        answers("corrupted answer", v1, {QByteArray(V1Is1500).replace(4, 1, "\x23")}, "Text15", "1.315");
+        answers("corrupted answer", v1, {QByteArray(V1Is1500).replace(4, 1, "\x23")}, "Text15",
+                "1.315");
         for (int code = 0x01; code <= 0x0B; ++code)
-            answers(qPrintable(QStringLiteral("exception %1").arg(code, 2, 16, QLatin1Char('0'))), v1,
-                    {framed("0183" + QByteArray::number(code, 16).rightJustified(2, '0'))}, "Text15", "00.000");
+            answers(qPrintable(QStringLiteral("exception %1").arg(code, 2, 16, QLatin1Char('0'))),
+                    v1, {framed("0183" + QByteArray::number(code, 16).rightJustified(2, '0'))},
+                    "Text15", "00.000");
         // clang-format off
         QTest::newRow("200 clicks") << int(Clicks) << QStringList() << QByteArrayList() << "" << "" << 0 << "";
         // clang-format on
@@ -212,7 +218,7 @@ private Q_SLOTS:
             QVERIFY(rig.peer.waitForFrames(1));
             QVERIFY(QFile::remove(rig.folder.path() + "/COM1"));
             QVERIFY(rig.peer.answer(rig.peer.frames().last())); // the echo
-            since = rig.peer.sent().size(); // the disconnect replaced the log
+            since = rig.peer.sent().size();                     // the disconnect replaced the log
             break;
         case Clicks: {
             // Each click as soon as the event loop is free, answers coming in between.
@@ -259,7 +265,8 @@ private Q_SLOTS:
         if (!box.isEmpty())
             QTRY_COMPARE(rig.form.findChild<QLineEdit *>(box)->text(), shown);
         if (!says.isEmpty())
-            QVERIFY2(linesNaming(rig.form, "COM 1").join('|').contains(says), qPrintable(logLines(rig.form).join('|')));
+            QVERIFY2(linesNaming(rig.form, "COM 1").join('|').contains(says),
+                     qPrintable(logLines(rig.form).join('|')));
         if (fault == LostWriting) // the failures above the request
             QVERIFY(logLines(rig.form)[2].contains(" send  "));
         if (!rig.form.MSComm1->PortOpen()) {
@@ -320,7 +327,8 @@ private:
         form.Command1->click();
         QStringList lines = logLines(form);
         QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines[0].contains("no port is selected") && lines[0].contains(named) && lines[0].contains(fix),
+        QVERIFY2(lines[0].contains("no port is selected") && lines[0].contains(named)
+                     && lines[0].contains(fix),
                  qPrintable(lines[0]));
 
         // A port that the scan offered and that refuses the open: the line says the same.
@@ -334,9 +342,10 @@ private:
         form.Command1->click();
         QCOMPARE(form.Command1->text(), "Connect");
         lines = logLines(form);
-        QVERIFY2(lines[0].contains("COM 2 (" + mine.slavePath() + ")")
-                     && lines[0].contains("sudo adduser $USER " + QFileInfo(mine.slavePath()).group()),
-                 qPrintable(lines[0]));
+        QVERIFY2(
+            lines[0].contains("COM 2 (" + mine.slavePath() + ")")
+                && lines[0].contains("sudo adduser $USER " + QFileInfo(mine.slavePath()).group()),
+            qPrintable(lines[0]));
 
         QVERIFY(QFile::setPermissions(mine.slavePath(), QFile::ReadOwner | QFile::WriteOwner));
         form.Command1->click();
@@ -350,8 +359,9 @@ private:
         // The build may lie where nobody can reach it (CI's clone is root's):
         // the child runs from a copy, with a copy of the leak suppressions.
         QTemporaryDir copies;
-        QVERIFY(QFile::setPermissions(copies.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                         | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(copies.path(), QFile::ReadOwner | QFile::WriteOwner
+                                                         | QFile::ExeOwner | QFile::ReadOther
+                                                         | QFile::ExeOther));
         const QString program = copies.filePath("tst_faults");
         QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -359,14 +369,16 @@ private:
         const QString lsan = env.value("LSAN_OPTIONS");
         if (const auto match = suppressions.match(lsan); match.hasMatch()) {
             QVERIFY(QFile::copy(match.captured(1), copies.filePath("lsan.supp")));
-            env.insert("LSAN_OPTIONS", QString(lsan).replace(match.captured(1), copies.filePath("lsan.supp")));
+            env.insert("LSAN_OPTIONS",
+                       QString(lsan).replace(match.captured(1), copies.filePath("lsan.supp")));
         }
 
         PtyPair device;
         const QByteArray path = QFile::encodeName(device.slavePath());
         const group *dialout = ::getgrnam("dialout");
         QVERIFY(dialout && ::chown(path.constData(), 0, dialout->gr_gid) == 0);
-        QVERIFY(QFile::setPermissions(device.slavePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+        QVERIFY(QFile::setPermissions(device.slavePath(), QFile::ReadOwner | QFile::WriteOwner
+                                                              | QFile::ReadGroup
                                                               | QFile::WriteGroup));
         env.insert("DUVE_DENIED_DEVICE", device.slavePath());
         env.insert("HOME", copies.path());
@@ -378,8 +390,10 @@ private:
                                 "faults:permission denied"});
         const bool finished = child.waitForFinished(60000);
         const QByteArray output = child.readAll();
-        QVERIFY2(finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
-        QVERIFY2(output.contains("PASS   : TestFaults::faults(permission denied)"), output.constData());
+        QVERIFY2(finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 output.constData());
+        QVERIFY2(output.contains("PASS   : TestFaults::faults(permission denied)"),
+                 output.constData());
     }
 };
 

@@ -42,8 +42,8 @@ private Q_SLOTS:
         rig.form.Timer1_Timer(); // round again: the log starts over
         QCOMPARE(logLines(rig.form).size(), 2);
         QVERIFY(rig.peer.waitForFrames(9));
-        QCOMPARE(registersRead(rig.peer),
-                 QStringList({"0004", "0008", "000C", "0010", "0005", "0009", "000D", "0011", "0004"}));
+        QCOMPARE(registersRead(rig.peer), QStringList({"0004", "0008", "000C", "0010", "0005",
+                                                       "0009", "000D", "0011", "0004"}));
         QCOMPARE(rig.form.Text10->text(), "0004");
         QCOMPARE(rig.form.Text13->text(), "C5CB");
     }
@@ -102,7 +102,8 @@ private Q_SLOTS:
         QVERIFY(!rig.form.Timer1->isActive());
         QCOMPARE(rig.form.Command7->text(), "Autoscan");
         QCOMPARE(rig.form.PendingRequest, 7);
-        QVERIFY(logLines(rig.form).first().endsWith(" Device ID \"1\" must be two hexadecimal digits from 01 to F7"));
+        QVERIFY(logLines(rig.form).first().endsWith(
+            " Device ID \"1\" must be two hexadecimal digits from 01 to F7"));
         QTest::qWait(50);
         QCOMPARE(rig.peer.received(), QByteArray());
     }

@@ -8,11 +8,11 @@
 #include <QSocketNotifier>
 #include <QTest>
 
-#include <modbus.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <thread>
+
+#include <modbus.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,7 +21,9 @@ namespace {
 class Bridge
 {
 public:
-    Bridge(int a, int b) : toB(a, QSocketNotifier::Read), toA(b, QSocketNotifier::Read)
+    Bridge(int a, int b)
+        : toB(a, QSocketNotifier::Read)
+        , toA(b, QSocketNotifier::Read)
     {
         QObject::connect(&toB, &QSocketNotifier::activated, [a, b] { copy(a, b); });
         QObject::connect(&toA, &QSocketNotifier::activated, [a, b] { copy(b, a); });

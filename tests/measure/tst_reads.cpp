@@ -94,8 +94,11 @@ private Q_SLOTS:
         QCOMPARE(rig.form.Text10->text(), "0004");
         const QStringList lines = logLines(rig.form);
         QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines[0].endsWith(QStringLiteral(" Device ID \"%1\" must be two hexadecimal digits from 01 to F7").arg(id)),
-                 qPrintable(lines[0]));
+        QVERIFY2(
+            lines[0].endsWith(
+                QStringLiteral(" Device ID \"%1\" must be two hexadecimal digits from 01 to F7")
+                    .arg(id)),
+            qPrintable(lines[0]));
     }
 };
 

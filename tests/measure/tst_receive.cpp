@@ -66,30 +66,40 @@ private Q_SLOTS:
         };
         const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
         const QByteArray echo = hex("010600140BB8CE8C"), exception = hex("018302C0F1");
-        QTest::newRow("V1 answer") << 0 << V1Is1500 << 1 << "1500" << with(0, "1.5") << QByteArrayList{V1Is1500};
+        QTest::newRow("V1 answer")
+            << 0 << V1Is1500 << 1 << "1500" << with(0, "1.5") << QByteArrayList{V1Is1500};
         // Byte by byte: a cut at every position, as a USB adapter may deliver it.
-        QTest::newRow("byte by byte") << 0 << V1Is1500 << 7 << "1500" << with(0, "1.5") << QByteArrayList{V1Is1500};
-        QTest::newRow("two registers byte by byte") << 5 << hex("01030405DC0001FAC5") << 9 << "1500" << with(5, "1.5")
-                                                    << QByteArrayList{hex("01030405DC0001FAC5")};
-        QTest::newRow("write echo byte by byte") << 3 << echo << 8 << "00000" << untouched << QByteArrayList{echo};
-        QTest::newRow("exception byte by byte") << 0 << exception << 5 << "00000" << untouched
-                                                << QByteArrayList{exception};
+        QTest::newRow("byte by byte")
+            << 0 << V1Is1500 << 7 << "1500" << with(0, "1.5") << QByteArrayList{V1Is1500};
+        QTest::newRow("two registers byte by byte")
+            << 5 << hex("01030405DC0001FAC5") << 9 << "1500" << with(5, "1.5")
+            << QByteArrayList{hex("01030405DC0001FAC5")};
+        QTest::newRow("write echo byte by byte")
+            << 3 << echo << 8 << "00000" << untouched << QByteArrayList{echo};
+        QTest::newRow("exception byte by byte")
+            << 0 << exception << 5 << "00000" << untouched << QByteArrayList{exception};
         QTest::newRow("an answer, then the start of another")
-            << 0 << V1Is1500 + hex("0103") << 1 << "1500" << with(0, "1.5") << QByteArrayList{V1Is1500};
-        QTest::newRow("FF FF for I1") << 4 << hex("010302FFFFB9F4") << 1 << "65535" << with(4, "65.535")
-                                      << QByteArrayList{hex("010302FFFFB9F4")};
+            << 0 << V1Is1500 + hex("0103") << 1 << "1500" << with(0, "1.5")
+            << QByteArrayList{V1Is1500};
+        QTest::newRow("FF FF for I1") << 4 << hex("010302FFFFB9F4") << 1 << "65535"
+                                      << with(4, "65.535") << QByteArrayList{hex("010302FFFFB9F4")};
         // Auto Scan moved on before the answer came: it lands in the next box.
-        QTest::newRow("late answer") << 1 << V1Is1500 << 1 << "1500" << with(1, "1.5") << QByteArrayList{V1Is1500};
-        QTest::newRow("awaiting a settings echo") << 8 << V1Is1500 << 1 << "1500" << untouched
-                                                  << QByteArrayList{V1Is1500};
-        QTest::newRow("write echo while reading") << 3 << echo << 1 << "00000" << untouched << QByteArrayList{echo};
+        QTest::newRow("late answer")
+            << 1 << V1Is1500 << 1 << "1500" << with(1, "1.5") << QByteArrayList{V1Is1500};
+        QTest::newRow("awaiting a settings echo")
+            << 8 << V1Is1500 << 1 << "1500" << untouched << QByteArrayList{V1Is1500};
+        QTest::newRow("write echo while reading")
+            << 3 << echo << 1 << "00000" << untouched << QByteArrayList{echo};
         QTest::newRow("other function") << 0 << hex("01040205DC0000") << 1 << "00000" << untouched
                                         << QByteArrayList{hex("01040205DC0000")};
-        QTest::newRow("exception alone") << 0 << exception << 1 << "00000" << untouched << QByteArrayList{exception};
-        QTest::newRow("exception, then an answer") << 0 << exception + V1Is1500 << 1 << "1500" << with(0, "1.5")
-                                                   << QByteArrayList{V1Is1500, exception};
-        QTest::newRow("a CRC that does not fit is still shown") << 2 << hex("0103020064FFFF") << 1 << "100"
-                                                                << with(2, "0.1") << QByteArrayList{hex("0103020064FFFF")};
+        QTest::newRow("exception alone")
+            << 0 << exception << 1 << "00000" << untouched << QByteArrayList{exception};
+        QTest::newRow("exception, then an answer")
+            << 0 << exception + V1Is1500 << 1 << "1500" << with(0, "1.5")
+            << QByteArrayList{V1Is1500, exception};
+        QTest::newRow("a CRC that does not fit is still shown")
+            << 2 << hex("0103020064FFFF") << 1 << "100" << with(2, "0.1")
+            << QByteArrayList{hex("0103020064FFFF")};
     }
 
     void answer()
@@ -120,11 +130,13 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<bool>("alone");
         QTest::newRow("read answer") << V1Is1500 << true;
-        QTest::newRow("read answer, two registers") << QByteArray::fromHex("01030405DC0001FAC5") << true;
+        QTest::newRow("read answer, two registers")
+            << QByteArray::fromHex("01030405DC0001FAC5") << true;
         QTest::newRow("read answer, no register") << QByteArray::fromHex("0103002040") << true;
         QTest::newRow("write echo") << QByteArray::fromHex("010600140BB8CE8C") << true;
         QTest::newRow("exception") << QByteArray::fromHex("018302C0F1") << true;
-        QTest::newRow("exception, CRC does not fit") << QByteArray::fromHex("01830200000000") << false;
+        QTest::newRow("exception, CRC does not fit")
+            << QByteArray::fromHex("01830200000000") << false;
         QTest::newRow("other function") << QByteArray::fromHex("01040205DC0000") << false;
     }
 

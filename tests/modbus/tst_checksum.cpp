@@ -19,7 +19,10 @@ quint8 twosComplementLrc(const QByteArray &bytes)
 // Transmission order: low byte first.
 QString crcOnLine(quint16 crc)
 {
-    return QStringLiteral("%1%2").arg(crc & 0xFF, 2, 16, QLatin1Char('0')).arg(crc >> 8, 2, 16, QLatin1Char('0')).toUpper();
+    return QStringLiteral("%1%2")
+        .arg(crc & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg(crc >> 8, 2, 16, QLatin1Char('0'))
+        .toUpper();
 }
 
 } // namespace
@@ -36,9 +39,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("hi");
         QTest::addColumn<int>("lo");
-        const int entries[][3] = {{0x00, 0x00, 0x00}, {0x01, 0xC1, 0xC0}, {0x0F, 0x40, 0x04}, {0x10, 0x01, 0xCC},
-                                  {0x3C, 0x00, 0x11}, {0x55, 0xC0, 0x3F}, {0x7F, 0x41, 0xE0}, {0x80, 0x01, 0xA0},
-                                  {0xAA, 0x80, 0x7F}, {0xC3, 0x40, 0x51}, {0xFF, 0x40, 0x40}};
+        const int entries[][3]
+            = {{0x00, 0x00, 0x00}, {0x01, 0xC1, 0xC0}, {0x0F, 0x40, 0x04}, {0x10, 0x01, 0xCC},
+               {0x3C, 0x00, 0x11}, {0x55, 0xC0, 0x3F}, {0x7F, 0x41, 0xE0}, {0x80, 0x01, 0xA0},
+               {0xAA, 0x80, 0x7F}, {0xC3, 0x40, 0x51}, {0xFF, 0x40, 0x40}};
         for (const auto &[index, hi, lo] : entries)
             QTest::addRow("%02X", index) << index << hi << lo;
     }
@@ -98,7 +102,9 @@ private Q_SLOTS:
             QCOMPARE(modbus::crcText(text, hi, lo), crcOnLine(referenceCrc16(bytes)));
             QCOMPARE(modbus::crc16(bytes), referenceCrc16(bytes));
             QCOMPARE(modbus::lrcText(text),
-                     QStringLiteral("%1").arg(twosComplementLrc(bytes), 2, 16, QLatin1Char('0')).toUpper());
+                     QStringLiteral("%1")
+                         .arg(twosComplementLrc(bytes), 2, 16, QLatin1Char('0'))
+                         .toUpper());
         }
     }
 };

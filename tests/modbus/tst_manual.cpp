@@ -29,7 +29,8 @@ private Q_SLOTS:
         rig.form.FrameBytes = {1, 2, 3, 4, 5, 6, 7, 8};
         rig.form.Command2_Click();
         QVERIFY(rig.peer.waitForFrames(1));
-        QCOMPARE(rig.peer.received(), QByteArray::fromHex("3A 30 31 30 33 30 30 30 34 30 30 30 31 46 37 0D 0A"));
+        QCOMPARE(rig.peer.received(),
+                 QByteArray::fromHex("3A 30 31 30 33 30 30 30 34 30 30 30 31 46 37 0D 0A"));
         QCOMPARE(logLines(rig.form).size(), 1);
         QCOMPARE(rig.form.FrameBytes[0], 1);
 

@@ -23,10 +23,12 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("time");
         QTest::addColumn<QString>("text");
         QTest::newRow("morning") << morning << "2024/03/02 07:04:09";
-        QTest::newRow("single digits") << QDateTime(QDate(2025, 1, 5), QTime(0, 0, 0)) << "2025/01/05 00:00:00";
-        QTest::newRow("last second of a year") << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59))
-                                               << "2026/12/31 23:59:59";
-        QTest::newRow("year not padded") << QDateTime(QDate(999, 10, 11), QTime(12, 30, 45)) << "999/10/11 12:30:45";
+        QTest::newRow("single digits")
+            << QDateTime(QDate(2025, 1, 5), QTime(0, 0, 0)) << "2025/01/05 00:00:00";
+        QTest::newRow("last second of a year")
+            << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)) << "2026/12/31 23:59:59";
+        QTest::newRow("year not padded")
+            << QDateTime(QDate(999, 10, 11), QTime(12, 30, 45)) << "999/10/11 12:30:45";
     }
 
     void timeText()
@@ -46,10 +48,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("word");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("line");
-        QTest::newRow("V1 read") << "send" << ReadV1 << "2024/03/02 07:04:09 send  01 03 00 04 00 01 C5 CB\r\n";
+        QTest::newRow("V1 read") << "send" << ReadV1
+                                 << "2024/03/02 07:04:09 send  01 03 00 04 00 01 C5 CB\r\n";
         QTest::newRow("small bytes padded, letters upper case")
-            << "send" << QByteArray::fromHex("050bc8000a0f10ff") << "2024/03/02 07:04:09 send  05 0B C8 00 0A 0F 10 FF\r\n";
-        QTest::newRow("receive") << "receive" << V1Is1500 << "2024/03/02 07:04:09 receive  01 03 02 05 DC BA 8D\r\n";
+            << "send" << QByteArray::fromHex("050bc8000a0f10ff")
+            << "2024/03/02 07:04:09 send  05 0B C8 00 0A 0F 10 FF\r\n";
+        QTest::newRow("receive") << "receive" << V1Is1500
+                                 << "2024/03/02 07:04:09 receive  01 03 02 05 DC BA 8D\r\n";
     }
 
     void logLine()
@@ -86,7 +91,8 @@ private Q_SLOTS:
         QFETCH(QString, crc);
         QFETCH(QByteArray, bytes);
         const modbus::Frame frame = modbus::frameBytes(id, 3, reg, data, crc);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(frame.data()), 8).toHex(' '), bytes.toHex(' '));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(frame.data()), 8).toHex(' '),
+                 bytes.toHex(' '));
     }
 
     void sendFrameLogsThenWrites()

@@ -15,7 +15,8 @@ namespace {
 
 bool isStatusLine(const QString &line, const char *word)
 {
-    static const QRegularExpression stamp(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "));
+    static const QRegularExpression stamp(
+        QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d "));
     return stamp.match(line).hasMatch() && line.endsWith(QLatin1String(word))
            && line.size() == 19 + qsizetype(qstrlen(word));
 }
@@ -88,34 +89,47 @@ private Q_SLOTS:
         QTest::addColumn<bool>("marked");
         using P = QSerialPort;
         const QString none;
-        QTest::newRow("defaults") << "38400,n,8,1" << false << none << 8 << int(P::NoParity) << int(P::OneStop) << false;
-        QTest::newRow("N") << "9600,N,7,2" << false << none << 7 << int(P::NoParity) << int(P::TwoStop) << false;
-        QTest::newRow("e") << "9600,e,8,1" << false << none << 8 << int(P::EvenParity) << int(P::OneStop) << true;
-        QTest::newRow("E") << "9600,E,7,2" << false << none << 7 << int(P::EvenParity) << int(P::TwoStop) << true;
-        QTest::newRow("o") << "9600,o,6,1" << false << none << 6 << int(P::OddParity) << int(P::OneStop) << true;
-        QTest::newRow("O") << "9600,O,8,2" << false << none << 8 << int(P::OddParity) << int(P::TwoStop) << true;
-        QTest::newRow("m") << "9600,m,8,1" << false << none << 8 << int(P::MarkParity) << int(P::OneStop) << true;
-        QTest::newRow("M") << "9600,M,6,2" << false << none << 6 << int(P::MarkParity) << int(P::TwoStop) << true;
-        QTest::newRow("s") << "9600,s,7,1" << false << none << 7 << int(P::SpaceParity) << int(P::OneStop) << true;
-        QTest::newRow("S") << "9600,S,5,1" << false << none << 5 << int(P::SpaceParity) << int(P::OneStop) << true;
-        QTest::newRow("5 data bits, 1.5 stop") << "9600,n,5,1.5" << false << none << 5 << int(P::NoParity)
-                                               << int(P::TwoStop) << false;
-        QTest::newRow("8 data bits, 1.5 stop") << "9600,n,8,1.5" << false << "Stop \"1.5\" cannot be used on COM 3"
-                                               << 0 << 0 << 0 << false;
-        QTest::newRow("6 data bits, 1.5 stop") << "9600,E,6,1.5" << false << "Stop \"1.5\" cannot be used" << 0 << 0
-                                               << 0 << false;
-        QTest::newRow("5 data bits, 2 stop") << "9600,n,5,2" << false << "Stop \"2\" cannot be used on COM 3" << 0
-                                             << 0 << 0 << false;
-        QTest::newRow("4 data bits") << "9600,n,4,1" << false << "Length \"4\" cannot be used on COM 3" << 0 << 0 << 0
-                                     << false;
-        QTest::newRow("4 data bits as typed") << "9600,o,04,1.5" << false << "Length \"04\" cannot be used" << 0 << 0
-                                              << 0 << false;
-        QTest::newRow("pty: parity, 7 bits, 1.5 stop") << "9600,e,7,1.5" << true << none << 8 << int(P::NoParity)
-                                                       << int(P::OneStop) << false;
-        QTest::newRow("pty: mark, 5 bits, 2 stop") << "9600,M,5,2" << true << none << 8 << int(P::NoParity)
-                                                   << int(P::TwoStop) << false;
-        QTest::newRow("pty: 4 data bits") << "9600,n,4,1" << true << none << 8 << int(P::NoParity) << int(P::OneStop)
-                                          << false;
+        QTest::newRow("defaults") << "38400,n,8,1" << false << none << 8 << int(P::NoParity)
+                                  << int(P::OneStop) << false;
+        QTest::newRow("N") << "9600,N,7,2" << false << none << 7 << int(P::NoParity)
+                           << int(P::TwoStop) << false;
+        QTest::newRow("e") << "9600,e,8,1" << false << none << 8 << int(P::EvenParity)
+                           << int(P::OneStop) << true;
+        QTest::newRow("E") << "9600,E,7,2" << false << none << 7 << int(P::EvenParity)
+                           << int(P::TwoStop) << true;
+        QTest::newRow("o") << "9600,o,6,1" << false << none << 6 << int(P::OddParity)
+                           << int(P::OneStop) << true;
+        QTest::newRow("O") << "9600,O,8,2" << false << none << 8 << int(P::OddParity)
+                           << int(P::TwoStop) << true;
+        QTest::newRow("m") << "9600,m,8,1" << false << none << 8 << int(P::MarkParity)
+                           << int(P::OneStop) << true;
+        QTest::newRow("M") << "9600,M,6,2" << false << none << 6 << int(P::MarkParity)
+                           << int(P::TwoStop) << true;
+        QTest::newRow("s") << "9600,s,7,1" << false << none << 7 << int(P::SpaceParity)
+                           << int(P::OneStop) << true;
+        QTest::newRow("S") << "9600,S,5,1" << false << none << 5 << int(P::SpaceParity)
+                           << int(P::OneStop) << true;
+        QTest::newRow("5 data bits, 1.5 stop")
+            << "9600,n,5,1.5" << false << none << 5 << int(P::NoParity) << int(P::TwoStop) << false;
+        QTest::newRow("8 data bits, 1.5 stop")
+            << "9600,n,8,1.5" << false << "Stop \"1.5\" cannot be used on COM 3" << 0 << 0 << 0
+            << false;
+        QTest::newRow("6 data bits, 1.5 stop")
+            << "9600,E,6,1.5" << false << "Stop \"1.5\" cannot be used" << 0 << 0 << 0 << false;
+        QTest::newRow("5 data bits, 2 stop")
+            << "9600,n,5,2" << false << "Stop \"2\" cannot be used on COM 3" << 0 << 0 << 0
+            << false;
+        QTest::newRow("4 data bits")
+            << "9600,n,4,1" << false << "Length \"4\" cannot be used on COM 3" << 0 << 0 << 0
+            << false;
+        QTest::newRow("4 data bits as typed")
+            << "9600,o,04,1.5" << false << "Length \"04\" cannot be used" << 0 << 0 << 0 << false;
+        QTest::newRow("pty: parity, 7 bits, 1.5 stop")
+            << "9600,e,7,1.5" << true << none << 8 << int(P::NoParity) << int(P::OneStop) << false;
+        QTest::newRow("pty: mark, 5 bits, 2 stop")
+            << "9600,M,5,2" << true << none << 8 << int(P::NoParity) << int(P::TwoStop) << false;
+        QTest::newRow("pty: 4 data bits")
+            << "9600,n,4,1" << true << none << 8 << int(P::NoParity) << int(P::OneStop) << false;
     }
 
     void portLine()
@@ -146,18 +160,25 @@ private Q_SLOTS:
         QTest::addColumn<QByteArrayList>("bytes");
         const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
         QTest::newRow("plain") << QByteArrayList{hex("010302")} << QByteArrayList{hex("010302")};
-        QTest::newRow("byte in error") << QByteArrayList{hex("41FF004243")} << QByteArrayList{hex("413F43")};
-        QTest::newRow("good FF") << QByteArrayList{hex("FFFF01FFFF")} << QByteArrayList{hex("FF01FF")};
+        QTest::newRow("byte in error")
+            << QByteArrayList{hex("41FF004243")} << QByteArrayList{hex("413F43")};
+        QTest::newRow("good FF") << QByteArrayList{hex("FFFF01FFFF")}
+                                 << QByteArrayList{hex("FF01FF")};
         QTest::newRow("FF in error") << QByteArrayList{hex("FF00FF")} << QByteArrayList{hex("3F")};
-        QTest::newRow("00 in error or a break") << QByteArrayList{hex("01FF000002")} << QByteArrayList{hex("013F02")};
-        QTest::newRow("marks in a row") << QByteArrayList{hex("FF0001FF0002")} << QByteArrayList{hex("3F3F")};
-        QTest::newRow("cut after FF") << QByteArrayList{hex("41FF"), hex("004243")}
-                                      << QByteArrayList{hex("41"), hex("3F43")};
-        QTest::newRow("cut after FF 00") << QByteArrayList{hex("41FF00"), hex("42")} << QByteArrayList{hex("41"), hex("3F")};
-        QTest::newRow("good FF cut") << QByteArrayList{hex("FF"), hex("FF")} << QByteArrayList{hex(""), hex("FF")};
+        QTest::newRow("00 in error or a break")
+            << QByteArrayList{hex("01FF000002")} << QByteArrayList{hex("013F02")};
+        QTest::newRow("marks in a row")
+            << QByteArrayList{hex("FF0001FF0002")} << QByteArrayList{hex("3F3F")};
+        QTest::newRow("cut after FF")
+            << QByteArrayList{hex("41FF"), hex("004243")} << QByteArrayList{hex("41"), hex("3F43")};
+        QTest::newRow("cut after FF 00")
+            << QByteArrayList{hex("41FF00"), hex("42")} << QByteArrayList{hex("41"), hex("3F")};
+        QTest::newRow("good FF cut")
+            << QByteArrayList{hex("FF"), hex("FF")} << QByteArrayList{hex(""), hex("FF")};
         QTest::newRow("mark in three reads") << QByteArrayList{hex("FF"), hex("00"), hex("0701")}
                                              << QByteArrayList{hex(""), hex(""), hex("3F01")};
-        QTest::newRow("FF before another byte, no mark") << QByteArrayList{hex("FF41")} << QByteArrayList{hex("FF41")};
+        QTest::newRow("FF before another byte, no mark")
+            << QByteArrayList{hex("FF41")} << QByteArrayList{hex("FF41")};
     }
 
     void unmarkErrors()
@@ -245,11 +266,13 @@ private Q_SLOTS:
         else if (failure == "stop") {
             // Not a pseudo-terminal, and refused before anything opens it.
             QFile device(rig.folder.path() + "/ttyREAL");
-            QVERIFY(device.open(QIODevice::WriteOnly) && QFile::remove(rig.folder.path() + "/COM1"));
+            QVERIFY(device.open(QIODevice::WriteOnly)
+                    && QFile::remove(rig.folder.path() + "/COM1"));
             QVERIFY(rig.folder.link(1, device.fileName()));
             rig.form.Combo5->setEditText("1.5");
         } else if (failure == "gone")
-            QVERIFY(QFile::remove(rig.folder.path() + "/COM1") && rig.folder.link(1, "/dev/duve-gone"));
+            QVERIFY(QFile::remove(rig.folder.path() + "/COM1")
+                    && rig.folder.link(1, "/dev/duve-gone"));
 
         rig.form.Command1->click();
         QVERIFY(!rig.form.MSComm1->PortOpen());

@@ -29,18 +29,20 @@ class TestPortNames : public QObject
 private Q_SLOTS:
     void portNumbers_data()
     {
-        QTest::addColumn<QStringList>("links");       // "n=target"
+        QTest::addColumn<QStringList>("links"); // "n=target"
         QTest::addColumn<QStringList>("system");
-        QTest::addColumn<QStringList>("expected");    // "n=path" in port order
+        QTest::addColumn<QStringList>("expected"); // "n=path" in port order
         QTest::newRow("nothing") << QStringList() << QStringList() << QStringList();
         QTest::newRow("on-board first, by number")
-            << QStringList() << QStringList({"/dev/ttyUSB0", "/dev/ttyS10", "/dev/ttyS2", "/dev/ttyACM0"})
+            << QStringList()
+            << QStringList({"/dev/ttyUSB0", "/dev/ttyS10", "/dev/ttyS2", "/dev/ttyACM0"})
             << QStringList({"1=/dev/ttyS2", "2=/dev/ttyS10", "3=/dev/ttyACM0", "4=/dev/ttyUSB0"});
         QTest::newRow("natural order of the others")
             << QStringList() << QStringList({"/dev/ttyUSB10", "/dev/ttyUSB9", "/dev/ttyUSB1"})
             << QStringList({"1=/dev/ttyUSB1", "2=/dev/ttyUSB9", "3=/dev/ttyUSB10"});
         QTest::newRow("links claim their numbers, system ports fill the gaps")
-            << QStringList({"1=/dev/null", "3=/dev/zero"}) << QStringList({"/dev/ttyS0", "/dev/ttyS1"})
+            << QStringList({"1=/dev/null", "3=/dev/zero"})
+            << QStringList({"/dev/ttyS0", "/dev/ttyS1"})
             << QStringList({"1=@COM1", "2=/dev/ttyS0", "3=@COM3", "4=/dev/ttyS1"});
         QTest::newRow("a dangling link still claims its number")
             << QStringList({"1=/dev/duve-missing"}) << QStringList({"/dev/ttyS0"})
@@ -53,8 +55,9 @@ private Q_SLOTS:
             many << QStringLiteral("/dev/ttyS%1").arg(i);
         QTest::newRow("no numbers above 9")
             << QStringList({"9=/dev/null"}) << many
-            << QStringList({"1=/dev/ttyS0", "2=/dev/ttyS1", "3=/dev/ttyS2", "4=/dev/ttyS3", "5=/dev/ttyS4",
-                            "6=/dev/ttyS5", "7=/dev/ttyS6", "8=/dev/ttyS7", "9=@COM9"});
+            << QStringList({"1=/dev/ttyS0", "2=/dev/ttyS1", "3=/dev/ttyS2", "4=/dev/ttyS3",
+                            "5=/dev/ttyS4", "6=/dev/ttyS5", "7=/dev/ttyS6", "8=/dev/ttyS7",
+                            "9=@COM9"});
     }
 
     void portNumbers()
@@ -163,7 +166,8 @@ private Q_SLOTS:
         form.Command1_Click();
         QTest::keyClicks(form.Combo9->lineEdit(), "x");
         QCOMPARE(form.Combo9->count(), 0);
-        QVERIFY2(form.Combo9->toolTip().contains("COM 6 (" + com6.slavePath() + ") is connected in this window"),
+        QVERIFY2(form.Combo9->toolTip().contains("COM 6 (" + com6.slavePath()
+                                                 + ") is connected in this window"),
                  qPrintable(form.Combo9->toolTip()));
     }
 

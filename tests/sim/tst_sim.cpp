@@ -11,12 +11,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <modbus/modbus.h>
-
 #include <atomic>
 #include <csignal>
 #include <thread>
 #include <vector>
+
+#include <modbus/modbus.h>
 
 namespace {
 
@@ -33,7 +33,11 @@ struct ToolPort
     QSerialPort port;
     QByteArray bytes;
 
-    ToolPort() { QObject::connect(&port, &QSerialPort::readyRead, &port, [this] { bytes += port.readAll(); }); }
+    ToolPort()
+    {
+        QObject::connect(&port, &QSerialPort::readyRead, &port,
+                         [this] { bytes += port.readAll(); });
+    }
 
     bool open(const QString &path, int baud, int stopBits = 1)
     {
@@ -52,7 +56,8 @@ struct Garbled
     qsizetype bytes = 0;
     explicit Garbled(sim::Transport &module)
     {
-        QObject::connect(&module, &sim::Transport::garbled, &module, [this](const QByteArray &b) { bytes += b.size(); });
+        QObject::connect(&module, &sim::Transport::garbled, &module,
+                         [this](const QByteArray &b) { bytes += b.size(); });
     }
 };
 
@@ -83,11 +88,12 @@ private Q_SLOTS:
         QTest::newRow("I4 65535") << ReadI4 << framed("010302FFFF");
         QTest::newRow("V1 and I1 at once") << framed("010300040002") << framed("01030405DC0FA0");
         // The tool's writes come back as they went.
-        for (const char *write : {"0106000001060858", "010600010600DBAA", "0106001405DCCB07", "01060018271013F1",
-                                  "01060000F7078E38", "010600012E00C5AA"})
+        for (const char *write : {"0106000001060858", "010600010600DBAA", "0106001405DCCB07",
+                                  "01060018271013F1", "01060000F7078E38", "010600012E00C5AA"})
             QTest::newRow(write) << QByteArray::fromHex(write) << QByteArray::fromHex(write);
         QTest::newRow("another device ID") << framed("020300040001") << QByteArray();
-        QTest::newRow("check bytes off by one") << QByteArray::fromHex("010300040001C5CC") << QByteArray();
+        QTest::newRow("check bytes off by one")
+            << QByteArray::fromHex("010300040001C5CC") << QByteArray();
         QTest::newRow("read 0006") << framed("010300060001") << framed("018302");
         QTest::newRow("read VO1") << framed("010300140001") << framed("018302");
         QTest::newRow("read I4 and past it") << framed("010300110002") << framed("018302");
@@ -132,14 +138,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("id");
         QTest::addColumn<int>("baud");
         QTest::addColumn<QString>("format");
-        QTest::newRow("ID 01, 38400") << QByteArrayList{framed("010600000106")} << 1 << 38400 << "8N1";
-        QTest::newRow("ID F7, 115200") << QByteArrayList{framed("01060000F707")} << 0xF7 << 115200 << "8N1";
-        QTest::newRow("ID 02, 2400") << QByteArrayList{framed("010600000201")} << 2 << 2400 << "8N1";
+        QTest::newRow("ID 01, 38400")
+            << QByteArrayList{framed("010600000106")} << 1 << 38400 << "8N1";
+        QTest::newRow("ID F7, 115200")
+            << QByteArrayList{framed("01060000F707")} << 0xF7 << 115200 << "8N1";
+        QTest::newRow("ID 02, 2400")
+            << QByteArrayList{framed("010600000201")} << 2 << 2400 << "8N1";
         QTest::newRow("8E2") << QByteArrayList{framed("010600012E00")} << 1 << 38400 << "8E2";
         QTest::newRow("8O1") << QByteArrayList{framed("010600013600")} << 1 << 38400 << "8O1";
         QTest::newRow("5N2") << QByteArrayList{framed("010600010800")} << 1 << 38400 << "5N2";
-        QTest::newRow("both before the echo") << QByteArrayList{framed("010600000307"), framed("010600012E00")}
-                                              << 3 << 115200 << "8E2";
+        QTest::newRow("both before the echo")
+            << QByteArrayList{framed("010600000307"), framed("010600012E00")} << 3 << 115200
+            << "8E2";
     }
 
     void settingsAfterEcho()
@@ -161,7 +171,9 @@ private Q_SLOTS:
         QCOMPARE(module.settings().line.baud, baud);
         QCOMPARE(sim::formatName(module.settings().line), format);
         QCOMPARE(module.answer(ReadV1).isEmpty(), id != 1);
-        QVERIFY(!module.answer(framed(QByteArray::number(id, 16).rightJustified(2, '0') + "0300040001")).isEmpty());
+        QVERIFY(
+            !module.answer(framed(QByteArray::number(id, 16).rightJustified(2, '0') + "0300040001"))
+                 .isEmpty());
     }
 
     void loopBack_data()
@@ -210,7 +222,8 @@ private Q_SLOTS:
         for (qint64 ms = 0; ms <= 60000; ms += 1000) {
             for (int channel = 0; channel < sim::ChannelCount; ++channel) {
                 seen << module.input(channel, ms);
-                QVERIFY(qAbs(module.input(channel, ms) - value) <= value / 10 + 20); // no wrap-around
+                QVERIFY(qAbs(module.input(channel, ms) - value)
+                        <= value / 10 + 20); // no wrap-around
             }
         }
         QVERIFY(seen.size() > 10);
@@ -223,8 +236,10 @@ private Q_SLOTS:
         QTest::newRow("two back to back") << ReadV1 + ReadI4 << QByteArrayList{ReadV1, ReadI4};
         QTest::newRow("incomplete") << ReadV1.first(7) << QByteArrayList{};
         QTest::newRow("frame and a start") << ReadV1 + ReadI4.first(3) << QByteArrayList{ReadV1};
-        QTest::newRow("garbage first") << QByteArray::fromHex("FF0003") + ReadV1 << QByteArrayList{ReadV1};
-        QTest::newRow("damaged, then whole") << QByteArray::fromHex("010300040001C5CC") + ReadI4 << QByteArrayList{ReadI4};
+        QTest::newRow("garbage first")
+            << QByteArray::fromHex("FF0003") + ReadV1 << QByteArrayList{ReadV1};
+        QTest::newRow("damaged, then whole")
+            << QByteArray::fromHex("010300040001C5CC") + ReadI4 << QByteArrayList{ReadI4};
         QTest::newRow("half, then whole") << ReadV1.first(4) + ReadI4 << QByteArrayList{ReadI4};
     }
 
@@ -272,7 +287,8 @@ private Q_SLOTS:
             else if (what == u'c')
                 QVERIFY(joined.size() == V1Is1500.size() && !checkFits(joined));
             else
-                QVERIFY(pieces.size() == what.digitValue() && joined == V1Is1500 && !pieces.contains({}));
+                QVERIFY(pieces.size() == what.digitValue() && joined == V1Is1500
+                        && !pieces.contains({}));
         }
     }
 
@@ -280,8 +296,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("everything") << QStringList{"--id", "f7", "--baud", "14400", "--format", "7e2", "--value", "i4=65535",
-                                                   "--com", "9", "--vary", "--loopback", "--split", "2"} << true;
+        QTest::newRow("everything")
+            << QStringList{"--id",   "f7",         "--baud",   "14400", "--format",
+                           "7e2",    "--value",    "i4=65535", "--com", "9",
+                           "--vary", "--loopback", "--split",  "2"}
+            << true;
         QTest::newRow("id 00") << QStringList{"--id", "00"} << false;
         QTest::newRow("id F8") << QStringList{"--id", "F8"} << false;
         QTest::newRow("baud 1200") << QStringList{"--baud", "1200"} << false;
@@ -289,7 +308,8 @@ private Q_SLOTS:
         QTest::newRow("value V5") << QStringList{"--value", "V5=1"} << false;
         QTest::newRow("value 65536") << QStringList{"--value", "I4=65536"} << false;
         QTest::newRow("com 10") << QStringList{"--com", "10"} << false;
-        QTest::newRow("com and device") << QStringList{"--com", "1", "--device", "/dev/ttyS0"} << false;
+        QTest::newRow("com and device")
+            << QStringList{"--com", "1", "--device", "/dev/ttyS0"} << false;
         QTest::newRow("split 0") << QStringList{"--split", "0"} << false;
         QTest::newRow("stray argument") << QStringList{"COM1"} << false;
     }
@@ -300,7 +320,9 @@ private Q_SLOTS:
         QFETCH(bool, accepted);
         QCommandLineParser parser;
         QString error;
-        QCOMPARE(sim::parseCommandLine(parser, QStringList{"duve-sim"} + arguments, &error).has_value(), accepted);
+        QCOMPARE(
+            sim::parseCommandLine(parser, QStringList{"duve-sim"} + arguments, &error).has_value(),
+            accepted);
         QCOMPARE(error.isEmpty(), accepted);
     }
 
@@ -442,9 +464,11 @@ private Q_SLOTS:
         // A killed simulator cannot remove its link; the next one does.
         for (int run = 0; run < (signal == SIGKILL ? 2 : 1); ++run) {
             QProcess program;
-            program.start(QStringLiteral(DUVE_SIM), {"--com", "4", "--quiet", "--value", "V1=1234"});
+            program.start(QStringLiteral(DUVE_SIM),
+                          {"--com", "4", "--quiet", "--value", "V1=1234"});
             QByteArray out;
-            QTRY_VERIFY_WITH_TIMEOUT((out += program.readAllStandardOutput()).contains("Listening on COM 4"), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (out += program.readAllStandardOutput()).contains("Listening on COM 4"), 20000);
             QVERIFY(out.contains(QFile::symLinkTarget(link).toUtf8()));
             QCOMPARE(out.contains("Removed COM4 "), run == 1);
 
@@ -459,7 +483,9 @@ private Q_SLOTS:
             QCOMPARE(program.exitStatus(), killed ? QProcess::CrashExit : QProcess::NormalExit);
             QCOMPARE(QFile::symLinkTarget(link).isEmpty(), !killed);
         }
-        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(
+            QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+            QStringList());
     }
 
     // libmodbus, an independent master, reads what the module was given.
@@ -486,7 +512,9 @@ private Q_SLOTS:
                 written = modbus_write_register(ctx, sim::Vo1Register, 1500);
                 uint16_t v = 0;
                 for (int channel = 0; channel < sim::ChannelCount; ++channel)
-                    values.push_back(modbus_read_registers(ctx, sim::inputRegister(channel), 1, &v) == 1 ? v : -1);
+                    values.push_back(
+                        modbus_read_registers(ctx, sim::inputRegister(channel), 1, &v) == 1 ? v
+                                                                                            : -1);
                 unknownRegister = modbus_read_registers(ctx, 0x0006, 1, &v) == -1 ? errno : 0;
                 unknownFunction = modbus_read_input_registers(ctx, 0x0004, 1, &v) == -1 ? errno : 0;
                 modbus_close(ctx);

@@ -26,7 +26,9 @@ QByteArray framed(const QByteArray &hex)
     return bytes.append(static_cast<char>(crc >> 8));
 }
 
-Peer::Peer(PtyPair &pty) : pty(pty), notifier(pty.master(), QSocketNotifier::Read)
+Peer::Peer(PtyPair &pty)
+    : pty(pty)
+    , notifier(pty.master(), QSocketNotifier::Read)
 {
     connect(&notifier, &QSocketNotifier::activated, this, &Peer::readMaster);
 }
@@ -34,14 +36,12 @@ Peer::Peer(PtyPair &pty) : pty(pty), notifier(pty.master(), QSocketNotifier::Rea
 Peer::~Peer()
 {
     if (!bad.isEmpty())
-        QTest::qFail(qPrintable(QStringLiteral("RTU frames whose check bytes do not fit: ") + bad.join(", ")),
+        QTest::qFail(qPrintable(QStringLiteral("RTU frames whose check bytes do not fit: ")
+                                + bad.join(", ")),
                      __FILE__, __LINE__);
 }
 
-std::optional<sim::TtyLine> Peer::line() const
-{
-    return sim::readTtyLine(pty.slave());
-}
+std::optional<sim::TtyLine> Peer::line() const { return sim::readTtyLine(pty.slave()); }
 
 void Peer::readMaster()
 {
@@ -67,7 +67,8 @@ void Peer::split()
             size = 8;
             const QByteArray frame = pending.first(8);
             const quint16 crc = referenceCrc16(frame.first(6));
-            if (static_cast<quint8>(frame[6]) != (crc & 0xFF) || static_cast<quint8>(frame[7]) != crc >> 8)
+            if (static_cast<quint8>(frame[6]) != (crc & 0xFF)
+                || static_cast<quint8>(frame[7]) != crc >> 8)
                 bad << QString::fromLatin1(frame.toHex(' ').toUpper());
         } else {
             return;
@@ -76,7 +77,8 @@ void Peer::split()
         pending.remove(0, size);
         complete << frame;
         const QByteArray reply = respond ? respond(frame) : QByteArray();
-        if (!reply.isEmpty() && ::write(pty.master(), reply.constData(), reply.size()) == reply.size())
+        if (!reply.isEmpty()
+            && ::write(pty.master(), reply.constData(), reply.size()) == reply.size())
             written += reply;
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/ttyline.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -8,8 +10,6 @@
 
 #include <functional>
 #include <optional>
-
-#include "sim/ttyline.h"
 
 class PtyPair;
 

@@ -46,7 +46,8 @@ void PtyPair::closeMaster()
 }
 
 PortFolder::PortFolder()
-    : savedHome(qgetenv("XDG_CONFIG_HOME")), hadHome(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+    : savedHome(qgetenv("XDG_CONFIG_HOME"))
+    , hadHome(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
 {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
     QDir().mkpath(serial::portFolder());
@@ -60,10 +61,7 @@ PortFolder::~PortFolder()
         qunsetenv("XDG_CONFIG_HOME");
 }
 
-QString PortFolder::path() const
-{
-    return serial::portFolder();
-}
+QString PortFolder::path() const { return serial::portFolder(); }
 
 bool PortFolder::link(int n, const QString &target) const
 {

@@ -7,10 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-QStringList noSystemPorts()
-{
-    return {};
-}
+QStringList noSystemPorts() { return {}; }
 
 QStringList itemTexts(const QComboBox *list)
 {
@@ -22,7 +19,8 @@ QStringList itemTexts(const QComboBox *list)
 
 QList<QLineEdit *> channelBoxes(const Form1 &form)
 {
-    return {form.Text15, form.Text16, form.Text17, form.Text18, form.Text19, form.Text20, form.Text21, form.Text22};
+    return {form.Text15, form.Text16, form.Text17, form.Text18,
+            form.Text19, form.Text20, form.Text21, form.Text22};
 }
 
 QList<QPushButton *> channelButtons(const Form1 &form)
