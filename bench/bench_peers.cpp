@@ -76,17 +76,21 @@ Figures measure(const char *client, int warmUp, int reads, const std::function<d
     return {micros[micros.size() / 2], micros[micros.size() * 99 / 100], cpu / reads};
 }
 
-// Notes when its box paints a text: then the value is on the screen (the
-// window's repaint flushes it before the event loop goes on).
-class PaintWatch : public QObject
+// Notes when the box has painted a value it was given: then the value is on
+// the screen (the window's repaint flushes it before the event loop goes on).
+class ValueWatch : public QObject
 {
 public:
-    bool painted = false;
+    bool given = false, shown = false;
 
-    bool eventFilter(QObject *watched, QEvent *event) override
+    explicit ValueWatch(QLineEdit *box)
     {
-        if (event->type() == QEvent::Paint && !static_cast<QLineEdit *>(watched)->text().isEmpty())
-            painted = true;
+        box->installEventFilter(this);
+        connect(box, &QLineEdit::textChanged, this, [this](const QString &text) { given = given || !text.isEmpty(); });
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        shown = shown || (given && event->type() == QEvent::Paint);
         return false;
     }
 };
@@ -99,8 +103,7 @@ Figures measureTool(int warmUp, int reads)
     form.Command1_Click();
     if (!form.MSComm1->PortOpen())
         qFatal("the tool could not connect to COM 1");
-    PaintWatch watch;
-    form.Text15->installEventFilter(&watch);
+    ValueWatch watch(form.Text15);
     // Wakes the wait below now and then, so that a lost answer fails the read.
     int ticks = 0;
     QTimer watchdog;
@@ -108,13 +111,11 @@ Figures measureTool(int warmUp, int reads)
     watchdog.start(1000);
 
     const Figures figures = measure("the tool", warmUp, reads, [&] {
-        form.Text15->clear();
-        QCoreApplication::processEvents(); // its repaint is not the tool's work
-        watch.painted = false;
+        watch.given = watch.shown = false;
         const int tickAtStart = ticks;
         const auto start = Clock::now();
         form.Command11->click();
-        while (!watch.painted) {
+        while (!watch.shown) {
             if (ticks > tickAtStart + 1)
                 return -1.0;
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
