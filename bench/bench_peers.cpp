@@ -22,8 +22,11 @@
 
 #include <modbus.h>
 
+#include <sys/prctl.h>
+
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -191,6 +194,8 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
     QProcess sim;
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Should this program stop early (a failed read, Ctrl-C), the simulator stops too and removes its link.
+    sim.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     sim.start(QStringLiteral(DUVE_SIM), {QStringLiteral("--com"), QStringLiteral("1"), QStringLiteral("--quiet")});
     QString device; // from "Listening on COM 1 (/dev/pts/N)"
     while (device.isEmpty() && sim.waitForReadyRead(5000)) {
