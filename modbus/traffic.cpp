@@ -7,6 +7,8 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextCursor>
 
 void Form1::GetTimeText() { TimeText = modbus::timeText(Clock()); }
@@ -18,15 +20,23 @@ void Form1::GetTimeText() { TimeText = modbus::timeText(Clock()); }
 // narrowed widest line by measuring every line of the log.
 void Form1::prependLog(const QString &line)
 {
-    const QStringList parts = line.split(QStringLiteral("\r\n"));
+    // The scroll area answers every change of its bar's range by laying out both bars again,
+    // which repaints them and everything behind them; both are always shown, so there is
+    // nothing to lay out. The bar still takes its new range and redraws itself as it must.
+    const QSignalBlocker rangeKept(Text1->verticalScrollBar());
+    // One edit block: the editor lays the new line out once, when it is all in. setPosition
+    // does not lay the first line out to find where a caret would stand, as movePosition does.
     QTextCursor cursor(Text1->document());
+    cursor.beginEditBlock();
+    const QStringList parts = line.split(QStringLiteral("\r\n"));
     cursor.insertText(parts.last());
     for (qsizetype i = parts.size() - 2; i >= 0; --i) {
-        cursor.movePosition(QTextCursor::Start);
+        cursor.setPosition(0);
         cursor.insertBlock();
-        cursor.movePosition(QTextCursor::Start);
+        cursor.setPosition(0);
         cursor.insertText(parts[i]);
     }
+    cursor.endEditBlock();
 }
 
 void Form1::logMessage(const QString &message)
