@@ -2,6 +2,7 @@
 // lists, fonts, colours, start states and places (in twips, 1440 to the inch).
 #include "app/combo.h"
 #include "app/form1.h"
+#include "app/logview.h"
 #include "app/room.h"
 #include "measure/channels.h"
 
@@ -117,7 +118,7 @@ void Form1::buildControls()
     Frame6 = frame(this, "Frame6", "VO Configure", 360, 5520, 12375, 1455);
     Command4 = button(this, "Command4", "Clear", 360, 7080, 1095, 375);
     Text5 = textBox(this, "Text5", "Text5", 10320, 7080, 2175, 375, Hidden);
-    Text1 = place(new QPlainTextEdit(this), "Text1", 360, 7560, 12375, 2655, Shown);
+    Text1 = place(new app::LogView(this), "Text1", 360, 7560, 12375, 2655, Shown);
     Frame2 = frame(this, "Frame2", QStringLiteral("命令"), 360, 7680, 9975, 975, Hidden | Disabled);
 
     for (QPushButton *b : {Command4, Command6, Command7})
@@ -137,6 +138,11 @@ void Form1::buildControls()
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setAccessibleName("Traffic log");
+    // The log holds digits, Latin letters and the tool's own messages, which need no shaping;
+    // the face's glyphs are drawn as they are, once per character, a good part faster.
+    QFont unshaped;
+    unshaped.setStyleStrategy(QFont::PreferNoShaping);
+    Text1->setFont(unshaped);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
