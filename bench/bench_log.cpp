@@ -32,7 +32,12 @@ void prependLine(benchmark::State &state)
         form.prependLog(sendLine);
     state.SetLabel(std::to_string(form.Text1->blockCount()) + " lines at the end");
 }
-BENCHMARK(prependLine)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(prependLine)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
 
 // For comparison: the whole text rewritten with the new line in front.
 void rewriteLog(benchmark::State &state)

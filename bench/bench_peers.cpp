@@ -20,10 +20,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <modbus.h>
-
-#include <sys/prctl.h>
-
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -32,6 +28,9 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include <modbus.h>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -89,7 +88,8 @@ public:
     explicit ValueWatch(QLineEdit *box)
     {
         box->installEventFilter(this);
-        connect(box, &QLineEdit::textChanged, this, [this](const QString &text) { given = given || !text.isEmpty(); });
+        connect(box, &QLineEdit::textChanged, this,
+                [this](const QString &text) { given = given || !text.isEmpty(); });
     }
     bool eventFilter(QObject *, QEvent *event) override
     {
@@ -158,15 +158,17 @@ Figures measureQtSerialBus(const QString &device, int warmUp, int reads)
     client.setTimeout(1000);
     client.setNumberOfRetries(0);
     if (!client.connectDevice() || client.state() != QModbusDevice::ConnectedState)
-        qFatal("Qt Serial Bus could not open %s: %s", qPrintable(device), qPrintable(client.errorString()));
+        qFatal("Qt Serial Bus could not open %s: %s", qPrintable(device),
+               qPrintable(client.errorString()));
     const Figures figures = measure("Qt Serial Bus", warmUp, reads, [&] {
         const auto start = Clock::now();
-        std::unique_ptr<QModbusReply> reply(
-            client.sendReadRequest(QModbusDataUnit(QModbusDataUnit::HoldingRegisters, registerV1, 1), deviceId));
+        std::unique_ptr<QModbusReply> reply(client.sendReadRequest(
+            QModbusDataUnit(QModbusDataUnit::HoldingRegisters, registerV1, 1), deviceId));
         while (reply && !reply->isFinished())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const double micros = microsSince(start);
-        const bool ok = reply && reply->error() == QModbusDevice::NoError && reply->result().value(0) == valueV1;
+        const bool ok = reply && reply->error() == QModbusDevice::NoError
+                        && reply->result().value(0) == valueV1;
         return ok ? micros : -1.0;
     });
     client.disconnectDevice();
@@ -174,10 +176,7 @@ Figures measureQtSerialBus(const QString &device, int warmUp, int reads)
 }
 
 // One request (8 bytes) and its answer (7 bytes), 10 bits a character at 8N1.
-double wireMillis(int baud)
-{
-    return (8 + 7) * 10 * 1000.0 / baud;
-}
+double wireMillis(int baud) { return (8 + 7) * 10 * 1000.0 / baud; }
 
 } // namespace
 
@@ -194,9 +193,11 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
     QProcess sim;
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // Should this program stop early (a failed read, Ctrl-C), the simulator stops too and removes its link.
+    // Should this program stop early (a failed read, Ctrl-C), the simulator stops too and removes
+    // its link.
     sim.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    sim.start(QStringLiteral(DUVE_SIM), {QStringLiteral("--com"), QStringLiteral("1"), QStringLiteral("--quiet")});
+    sim.start(QStringLiteral(DUVE_SIM),
+              {QStringLiteral("--com"), QStringLiteral("1"), QStringLiteral("--quiet")});
     QString device; // from "Listening on COM 1 (/dev/pts/N)"
     while (device.isEmpty() && sim.waitForReadyRead(5000)) {
         while (sim.canReadLine()) {
@@ -214,21 +215,25 @@ int main(int argc, char **argv)
     sim.terminate();
     sim.waitForFinished();
 
-    std::printf("One duve-sim on COM 1 (%s, 38400 8N1), register %04X of device %02X read %d times by each "
-                "client after %d warm-up reads; window on \"%s\"\n",
-                qPrintable(device), registerV1, deviceId, reads, warmUp, qPrintable(QGuiApplication::platformName()));
+    std::printf(
+        "One duve-sim on COM 1 (%s, 38400 8N1), register %04X of device %02X read %d times by each "
+        "client after %d warm-up reads; window on \"%s\"\n",
+        qPrintable(device), registerV1, deviceId, reads, warmUp,
+        qPrintable(QGuiApplication::platformName()));
     std::printf("%-38s %10s %10s %10s\n", "client", "median", "99th pct", "CPU/read");
     const auto row = [](const char *client, const Figures &f) {
-        std::printf("%-38s %7.3f ms %7.3f ms %7.3f ms\n", client, f.median / 1000, f.p99 / 1000, f.cpuPerRead / 1000);
+        std::printf("%-38s %7.3f ms %7.3f ms %7.3f ms\n", client, f.median / 1000, f.p99 / 1000,
+                    f.cpuPerRead / 1000);
     };
     row("the tool (V1 pressed to value painted)", tool);
     row("libmodbus modbus_read_registers", libmodbus);
     row("Qt Serial Bus QModbusRtuSerialClient", qtSerialBus);
-    std::printf("tool / libmodbus %.1f, tool / Qt Serial Bus %.2f (medians)\n", tool.median / libmodbus.median,
-                tool.median / qtSerialBus.median);
-    std::printf("on a real line, request and answer (15 characters of 10 bits) take %.2f ms at 38400 baud and "
-                "%.2f ms at 115200; the 3.5-character silence after each frame (1.75 ms above 19200 baud) "
-                "is not counted\n",
-                wireMillis(38400), wireMillis(115200));
+    std::printf("tool / libmodbus %.1f, tool / Qt Serial Bus %.2f (medians)\n",
+                tool.median / libmodbus.median, tool.median / qtSerialBus.median);
+    std::printf(
+        "on a real line, request and answer (15 characters of 10 bits) take %.2f ms at 38400 baud and "
+        "%.2f ms at 115200; the 3.5-character silence after each frame (1.75 ms above 19200 baud) "
+        "is not counted\n",
+        wireMillis(38400), wireMillis(115200));
     return 0;
 }
