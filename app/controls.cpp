@@ -130,6 +130,10 @@ void Form1::buildControls()
     Label23->setBuddy(Text10);
     Label24->setBuddy(Text23);
     Text5->setAccessibleName("Log line");
+    // Never shown: its text needs no shaping.
+    QFont unshaped;
+    unshaped.setStyleStrategy(QFont::PreferNoShaping);
+    Text5->setFont(unshaped);
     Text1->setReadOnly(true);
     // Read with the keyboard too: the caret walks the lines, a screen reader follows it.
     Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -140,8 +144,6 @@ void Form1::buildControls()
     Text1->setAccessibleName("Traffic log");
     // The log holds digits, Latin letters and the tool's own messages, which need no shaping;
     // the face's glyphs are drawn as they are, once per character, a good part faster.
-    QFont unshaped;
-    unshaped.setStyleStrategy(QFont::PreferNoShaping);
     Text1->setFont(unshaped);
 
     Timer1 = new QTimer(this);

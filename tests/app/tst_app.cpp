@@ -13,8 +13,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 
 #include <memory>
@@ -289,6 +291,59 @@ private Q_SLOTS:
         QCOMPARE(form.Text1->lineWrapMode(), QPlainTextEdit::NoWrap);
         QCOMPARE(form.Text1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(form.Text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+
+    // The log draws lines from images of them; what it shows must be what the editor would draw.
+    void logLooksAsDrawnByTheEditor_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("linesSincePainted");
+        QTest::addColumn<int>("down");
+        QTest::addColumn<int>("right");
+        QTest::addColumn<bool>("selection");
+        QTest::newRow("empty") << 0 << 0 << 0 << 0 << false;
+        QTest::newRow("a few lines") << 3 << 1 << 0 << 0 << false;
+        QTest::newRow("full, more since") << 300 << 20 << 0 << 0 << false;
+        QTest::newRow("scrolled down") << 300 << 2 << 40 << 0 << false;
+        QTest::newRow("scrolled right") << 300 << 2 << 0 << 100 << false;
+        QTest::newRow("a selection") << 300 << 2 << 0 << 0 << true;
+    }
+
+    void logLooksAsDrawnByTheEditor()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, linesSincePainted);
+        QFETCH(int, down);
+        QFETCH(int, right);
+        QFETCH(bool, selection);
+        Form1 form(noSystemPorts);
+        QPlainTextEdit editor;
+        editor.setFont(form.Text1->font());
+        editor.resize(form.Text1->size());
+        editor.setLineWrapMode(QPlainTextEdit::NoWrap);
+        editor.setReadOnly(true);
+        editor.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        editor.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        const auto line = [](int i) {
+            return QStringLiteral("2026/12/07 10:15:%1 receive  01 03 02 05 DC BA 8D\r\n")
+                .arg(i % 60);
+        };
+        for (int i = 0; i < lines; ++i)
+            form.prependLog(line(i));
+        form.Text1->viewport()->grab();
+        for (int i = 0; i < linesSincePainted; ++i)
+            form.prependLog(line(lines + i));
+        editor.setPlainText(form.Text1->toPlainText());
+        for (QPlainTextEdit *log : {static_cast<QPlainTextEdit *>(form.Text1), &editor}) {
+            log->verticalScrollBar()->setValue(down);
+            log->horizontalScrollBar()->setValue(right);
+            if (selection) {
+                QTextCursor cursor(log->document()->findBlockByNumber(1));
+                cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+                log->setTextCursor(cursor);
+            }
+        }
+        QCOMPARE(form.Text1->viewport()->grab().toImage(), editor.viewport()->grab().toImage());
     }
 
     void accessibleNames()
