@@ -1,0 +1,46 @@
+// Scratch: the window after N reads, as the X server shows it, for pixel comparisons.
+//   shot READS OUT.png [SCROLL-TO-LINE-AT-READ-100] [H-SCROLL]
+#include "app/form1.h"
+#include "serial/mscomm.h"
+#include "sim/transport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QThread>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int reads = atoi(argv[1]);
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    sim::Transport module(sim::ModuleOptions{});
+    module.openPty(1);
+    Form1 form([] { return QStringList(); });
+    static int tick = 0;
+    form.Clock = [] { return QDateTime(QDate(2026, 12, 7), QTime(10, 15, 2)).addSecs(tick++); };
+    form.show();
+    form.Form_Load();
+    form.Command1_Click();
+    for (int i = 0; i < reads; ++i) {
+        if (argc > 3 && i == 100)
+            form.Text1->verticalScrollBar()->setValue(atoi(argv[3]));
+        if (argc > 4 && i == 100)
+            form.Text1->horizontalScrollBar()->setValue(atoi(argv[4]));
+        form.Text15->clear();
+        form.Command11->click();
+        while (form.Text15->text().isEmpty())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    form.screen()->grabWindow(form.winId()).save(QString::fromLocal8Bit(argv[2]));
+    return 0;
+}
