@@ -1,4 +1,6 @@
-// Scratch: the window after N reads, as the X server shows it, for pixel comparisons.
+// The window after a number of V1 reads against the simulated module, as the X server shows
+// it, with a clock that steps one second a line: two builds give pictures to compare pixel by
+// pixel (compare -metric AE) when a change is to leave the drawing as it is.
 //   shot READS OUT.png [SCROLL-TO-LINE-AT-READ-100] [H-SCROLL]
 #include "app/form1.h"
 #include "serial/mscomm.h"
