@@ -2,9 +2,7 @@
 // it, with a clock that steps one second a line: two builds give pictures to compare pixel by
 // pixel (compare -metric AE) when a change is to leave the drawing as it is.
 //   shot READS OUT.png [SCROLL-TO-LINE-AT-READ-100] [H-SCROLL]
-#include "app/form1.h"
-#include "serial/mscomm.h"
-#include "sim/transport.h"
+#include "bench/simwindow.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -12,23 +10,24 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QThread>
+
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: shot READS OUT.png [SCROLL-TO-LINE [H-SCROLL]]\n");
+        return 2;
+    }
     QApplication app(argc, argv);
     const int reads = atoi(argv[1]);
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
-    sim::Transport module(sim::ModuleOptions{});
-    module.openPty(1);
-    Form1 form([] { return QStringList(); });
+    SimWindow rig;
+    Form1 &form = rig.form;
     static int tick = 0;
     form.Clock = [] { return QDateTime(QDate(2026, 12, 7), QTime(10, 15, 2)).addSecs(tick++); };
-    form.show();
-    form.Form_Load();
-    form.Command1_Click();
+    if (!rig.start())
+        return 1;
     for (int i = 0; i < reads; ++i) {
         if (argc > 3 && i == 100)
             form.Text1->verticalScrollBar()->setValue(atoi(argv[3]));
@@ -43,6 +42,9 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents();
         QThread::msleep(10);
     }
-    form.screen()->grabWindow(form.winId()).save(QString::fromLocal8Bit(argv[2]));
+    if (!form.screen()->grabWindow(form.winId()).save(QString::fromLocal8Bit(argv[2]))) {
+        std::fprintf(stderr, "could not write %s\n", argv[2]);
+        return 1;
+    }
     return 0;
 }

@@ -5,11 +5,11 @@
 // manual reads leaves it when nobody presses Clear: 1,000,000 lines.
 //   soak [requests]     (default 20000)
 #include "app/form1.h"
+#include "bench/simwindow.h"
 #include "measure/channels.h"
 #include "modbus/hextext.h"
 #include "modbus/logline.h"
 #include "serial/mscomm.h"
-#include "sim/transport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -17,7 +17,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -87,32 +86,20 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int requests = argc > 1 ? std::max(1000, atoi(argv[1])) : 20000;
 
-    // A port folder of our own, so the module is COM 1 and nothing else is seen.
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
     sim::Faults faults;
     faults.dropEvery = 10;
     faults.corruptEvery = 7;
     faults.splitPieces = 2;
     faults.splitGapMs = 3;
     const int delayMs = 2;
-    sim::Transport module(sim::ModuleOptions{}, faults, delayMs);
-    if (!module.openPty(1)) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(module.errorString()));
+    SimWindow rig(faults, delayMs);
+    if (!rig.start())
         return 1;
-    }
+    sim::Transport &module = rig.module;
+    Form1 &form = rig.form;
     qint64 moduleBytes = 0;
     QObject::connect(&module, &sim::Transport::sent,
                      [&](const QByteArray &bytes) { moduleBytes += bytes.size(); });
-
-    Form1 form([] { return QStringList(); });
-    form.show();
-    form.Form_Load();
-    form.Command1_Click();
-    if (!form.MSComm1->PortOpen()) {
-        std::fprintf(stderr, "could not connect\n");
-        return 1;
-    }
     std::printf(
         "Auto Scan against duve-sim on COM 1: every %dth answer lost, every %dth damaged, each in %d "
         "pieces %d ms apart, %d ms late\n",
