@@ -28,6 +28,8 @@ public:
     // The pieces in which the next answer goes on the line, in order; none
     // when it is lost. An empty answer (silence) is not counted.
     QList<QByteArray> shape(QByteArray answer);
+    // How far apart its pieces go.
+    int splitGapMs() const { return faults.splitGapMs; }
 
 private:
     Faults faults;

@@ -28,7 +28,6 @@ Transport::Transport(const ModuleOptions &module, const Faults &faults, int dela
     , model(module)
     , faults(faults)
     , delayMs(delayMs)
-    , splitGapMs(faults.splitGapMs)
 {
     clock.start();
     sendTimer.setSingleShot(true);
@@ -245,7 +244,7 @@ void Transport::answer(const QByteArray &request)
         return;
     const QList<QByteArray> pieces = faults.shape(reply);
     for (qsizetype i = 0; i < pieces.size(); ++i)
-        queue << Outgoing{pieces[i], i == 0 ? delayMs : splitGapMs, false};
+        queue << Outgoing{pieces[i], i == 0 ? delayMs : faults.splitGapMs(), false};
     // The module changes its settings after the echo, whether the line lost it or not.
     if (settingsWritten) {
         if (pieces.isEmpty())

@@ -73,7 +73,6 @@ private:
     Module model;
     FaultInjector faults;
     int delayMs;
-    int splitGapMs;
     QElapsedTimer clock;
 
     int fd = -1;       // what the module reads and writes: the pty master, or the device
