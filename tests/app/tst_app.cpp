@@ -301,7 +301,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("down");
         QTest::addColumn<int>("right");
         QTest::addColumn<bool>("selection");
-        QTest::newRow("empty") << 0 << 0 << 0 << 0 << false;
         QTest::newRow("a few lines") << 3 << 1 << 0 << 0 << false;
         QTest::newRow("full, more since") << 300 << 20 << 0 << 0 << false;
         QTest::newRow("scrolled down") << 300 << 2 << 40 << 0 << false;
