@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/room.h"
+#include "measure/answer.h"
 #include "measure/channels.h"
 #include "serial/mscomm.h"
 
@@ -40,6 +41,10 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     connect(Combo9->lineEdit(), &QLineEdit::textEdited, this, &Form1::Combo9_Change);
     connect(MSComm1, &MSComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    quietLine = new QTimer(this);
+    quietLine->setSingleShot(true);
+    quietLine->setInterval(measure::QuietMs);
+    connect(quietLine, &QTimer::timeout, this, [this] { takeAnswers(true); });
     const std::pair<QPushButton *, void (Form1::*)()> buttons[]
         = {{Command1, &Form1::Command1_Click},  {Command2, &Form1::Command2_Click},
            {Command3, &Form1::Command3_Click},  {Command4, &Form1::Command4_Click},

@@ -148,12 +148,15 @@ private:
     void portLost(const QString &reason);
     void readChannel(qint16 channel);
     void logReceived(const QByteArray &bytes);
+    void takeAnswers(bool quiet);
     bool itemCode(QComboBox *list, const QString &field, int *code);
     void setupOutput(QLineEdit *source, const QString &field, quint16 reg);
     bool manualFieldsAccepted();
     void composeRequest(const QString &function, const QString &data);
     bool readyToSend();
 
+    // Runs while bytes short of an answer wait; its timeout means the line fell quiet.
+    QTimer *quietLine;
     SystemPortSource systemPorts;
     serial::PortMap ports;
     // "COM n (device) why" for each port the last scan could not offer.

@@ -30,18 +30,18 @@ bool startsWithException(QByteArrayView bytes)
            && modbus::crcFits(bytes.first(modbus::ExceptionAnswerLength));
 }
 
-qsizetype blockLength(QByteArrayView waiting)
+qsizetype blockLength(QByteArrayView waiting, bool quiet)
 {
     if (startsWithException(waiting))
         return modbus::ExceptionAnswerLength;
-    qsizetype length = 0; // not told by the header
+    qsizetype length = 0; // not a frame of known length
     if (waiting.size() >= 2 && byteAt(waiting, 1) == modbus::WriteSingleRegister)
         length = modbus::WriteEchoLength;
-    else if (waiting.size() >= 3 && byteAt(waiting, 1) == modbus::ReadHoldingRegisters)
-        length = modbus::ReadAnswerOverhead + byteAt(waiting, 2);
-    if (length == 0)
-        return waiting.size() >= modbus::OneRegisterAnswerLength ? waiting.size() : 0;
-    return waiting.size() >= length ? length : 0;
+    else if (waiting.size() >= 2 && byteAt(waiting, 1) == modbus::ReadHoldingRegisters)
+        length = modbus::OneRegisterAnswerLength;
+    if (waiting.size() >= qMax(length, modbus::OneRegisterAnswerLength))
+        return length ? length : waiting.size();
+    return quiet ? waiting.size() : 0;
 }
 
 Effect effectOf(QByteArrayView block, qint16 pendingRequest)

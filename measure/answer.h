@@ -20,12 +20,18 @@ QString valueText(int raw, const QLocale &locale = QLocale());
 // function with the high bit set, exception code and a fitting CRC.
 bool startsWithException(QByteArrayView bytes);
 
+// How long the line stays quiet before bytes short of a whole answer are taken
+// as they are: libmodbus's default byte time-out.
+constexpr int QuietMs = 500;
+
 // How many of the bytes waiting make the next block to take and log; 0 means
-// wait for more. A block is one answer whenever its header says how long it
-// is: an exception answer (with a fitting CRC), a read answer (03) by its byte
-// count, a write echo (06). Anything else is taken whole once at least
-// 7 bytes wait, the length of a one-register read answer.
-qsizetype blockLength(QByteArrayView waiting);
+// wait for more. The tool knows what its own requests get back, so a block is
+// one answer whenever its function code says what it is: an exception answer
+// (with a fitting CRC) at 5 bytes, a read answer (03) at 7 whatever its byte
+// count claims (the tool asks for one register), a write echo (06) at 8.
+// Anything else is taken whole once at least 7 bytes wait. Once the line has
+// been quiet for QuietMs, whatever waits short of that is taken as it is.
+qsizetype blockLength(QByteArrayView waiting, bool quiet = false);
 
 // What a block taken does to the window.
 struct Effect

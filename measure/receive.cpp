@@ -7,14 +7,26 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTimer>
 
 void Form1::MSComm1_OnComm()
 {
     if (MSComm1->CommEvent() != MSComm::comEvReceive)
         return;
-    // An answer whose header gives its length is taken when all of it is
-    // there, alone; any other bytes once at least 7 wait.
-    while (const qsizetype length = measure::blockLength(MSComm1->Peek())) {
+    takeAnswers(false);
+    // Bytes short of an answer are taken once the line falls quiet: a frame
+    // that lost a byte on the line must still show in the log.
+    if (MSComm1->InBufferCount() > 0)
+        quietLine->start();
+    else
+        quietLine->stop();
+}
+
+// An answer of known length is taken when all of it is there, alone; any
+// other bytes once at least 7 wait; after a quiet spell, whatever waits.
+void Form1::takeAnswers(bool quiet)
+{
+    while (const qsizetype length = measure::blockLength(MSComm1->Peek(), quiet)) {
         ReceivedBytes = MSComm1->Input(length);
         logReceived(ReceivedBytes);
 

@@ -55,9 +55,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("pending");
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<int>("pieces");
+        QTest::addColumn<int>("pauseMs"); // between the pieces
         QTest::addColumn<QString>("text23");
         QTest::addColumn<QStringList>("channels");
         QTest::addColumn<QByteArrayList>("lines"); // the bytes of each receive line, newest first
+        QTest::addColumn<QString>("baud");         // Baudrate after it: 19200 once reopened
         const QStringList untouched(8, "00.000");
         auto with = [&](int box, const QString &text) {
             QStringList c = untouched;
@@ -65,41 +67,49 @@ private Q_SLOTS:
             return c;
         };
         const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
+        const auto row
+            = [](const char *name, int pending, const QByteArray &answer, int pieces,
+                 const char *text23, const QStringList &channels, const QByteArrayList &lines,
+                 int pauseMs = 0, const char *baud = "38400") {
+                  QTest::newRow(name) << pending << answer << pieces << pauseMs << QString(text23)
+                                      << channels << lines << QString(baud);
+              };
         const QByteArray echo = hex("010600140BB8CE8C"), exception = hex("018302C0F1");
-        QTest::newRow("V1 answer")
-            << 0 << V1Is1500 << 1 << "1500" << with(0, "1.5") << QByteArrayList{V1Is1500};
+        const QByteArray idBaudEcho = hex("01060000010449C9");
+        row("V1 answer", 0, V1Is1500, 1, "1500", with(0, "1.5"), {V1Is1500});
         // Byte by byte: a cut at every position, as a USB adapter may deliver it.
-        QTest::newRow("byte by byte")
-            << 0 << V1Is1500 << 7 << "1500" << with(0, "1.5") << QByteArrayList{V1Is1500};
-        QTest::newRow("two registers byte by byte")
-            << 5 << hex("01030405DC0001FAC5") << 9 << "1500" << with(5, "1.5")
-            << QByteArrayList{hex("01030405DC0001FAC5")};
-        QTest::newRow("write echo byte by byte")
-            << 3 << echo << 8 << "00000" << untouched << QByteArrayList{echo};
-        QTest::newRow("exception byte by byte")
-            << 0 << exception << 5 << "00000" << untouched << QByteArrayList{exception};
-        QTest::newRow("an answer, then the start of another")
-            << 0 << V1Is1500 + hex("0103") << 1 << "1500" << with(0, "1.5")
-            << QByteArrayList{V1Is1500};
-        QTest::newRow("FF FF for I1") << 4 << hex("010302FFFFB9F4") << 1 << "65535"
-                                      << with(4, "65.535") << QByteArrayList{hex("010302FFFFB9F4")};
+        row("byte by byte", 0, V1Is1500, 7, "1500", with(0, "1.5"), {V1Is1500});
+        // The tool asks for one register: an answer's byte count is not trusted,
+        // whether damaged on the line or not; what follows the 7 bytes is logged
+        // once the line falls quiet.
+        for (const char *count : {"00", "04", "FF", "3F"}) {
+            const QByteArray damaged = hex("0103") + hex(count) + hex("05DCBA8D");
+            row(qPrintable(QStringLiteral("byte count %1").arg(count)), 0, damaged, 1, "1500",
+                with(0, "1.5"), {damaged});
+        }
+        row("two registers byte by byte", 5, hex("01030405DC0001FAC5"), 9, "1500", with(5, "1.5"),
+            {hex("FAC5"), hex("01030405DC0001")});
+        row("write echo byte by byte", 3, echo, 8, "00000", untouched, {echo});
+        row("write echo in pieces 50 ms apart", 3, echo, 4, "00000", untouched, {echo}, 50);
+        // Short of its last byte: logged, and the port reopened, once the line is quiet.
+        row("settings echo short of its last byte", 8, idBaudEcho.first(7), 1, "00000", untouched,
+            {}, 0, "19200");
+        row("exception byte by byte", 0, exception, 5, "00000", untouched, {exception});
+        row("an answer, then the start of another", 0, V1Is1500 + hex("0103"), 1, "1500",
+            with(0, "1.5"), {hex("0103"), V1Is1500});
+        row("FF FF for I1", 4, hex("010302FFFFB9F4"), 1, "65535", with(4, "65.535"),
+            {hex("010302FFFFB9F4")});
         // Auto Scan moved on before the answer came: it lands in the next box.
-        QTest::newRow("late answer")
-            << 1 << V1Is1500 << 1 << "1500" << with(1, "1.5") << QByteArrayList{V1Is1500};
-        QTest::newRow("awaiting a settings echo")
-            << 8 << V1Is1500 << 1 << "1500" << untouched << QByteArrayList{V1Is1500};
-        QTest::newRow("write echo while reading")
-            << 3 << echo << 1 << "00000" << untouched << QByteArrayList{echo};
-        QTest::newRow("other function") << 0 << hex("01040205DC0000") << 1 << "00000" << untouched
-                                        << QByteArrayList{hex("01040205DC0000")};
-        QTest::newRow("exception alone")
-            << 0 << exception << 1 << "00000" << untouched << QByteArrayList{exception};
-        QTest::newRow("exception, then an answer")
-            << 0 << exception + V1Is1500 << 1 << "1500" << with(0, "1.5")
-            << QByteArrayList{V1Is1500, exception};
-        QTest::newRow("a CRC that does not fit is still shown")
-            << 2 << hex("0103020064FFFF") << 1 << "100" << with(2, "0.1")
-            << QByteArrayList{hex("0103020064FFFF")};
+        row("late answer", 1, V1Is1500, 1, "1500", with(1, "1.5"), {V1Is1500});
+        row("awaiting a settings echo", 8, V1Is1500, 1, "1500", untouched, {V1Is1500});
+        row("write echo while reading", 3, echo, 1, "00000", untouched, {echo});
+        row("other function", 0, hex("01040205DC0000"), 1, "00000", untouched,
+            {hex("01040205DC0000")});
+        row("exception alone", 0, exception, 1, "00000", untouched, {exception});
+        row("exception, then an answer", 0, exception + V1Is1500, 1, "1500", with(0, "1.5"),
+            {V1Is1500, exception});
+        row("a CRC that does not fit is still shown", 2, hex("0103020064FFFF"), 1, "100",
+            with(2, "0.1"), {hex("0103020064FFFF")});
     }
 
     void answer()
@@ -107,12 +117,16 @@ private Q_SLOTS:
         QFETCH(int, pending);
         QFETCH(QByteArray, answer);
         QFETCH(int, pieces);
+        QFETCH(int, pauseMs);
         QFETCH(QByteArrayList, lines);
+        QFETCH(QString, baud);
         Rig rig;
         rig.form.Clock = [] { return QDateTime(QDate(2024, 3, 2), QTime(7, 4, 9)); };
+        rig.form.Combo1->setCurrentIndex(rig.form.Combo1->findText("19200"));
         QVERIFY(rig.connect());
         rig.form.PendingRequest = static_cast<qint16>(pending);
-        QVERIFY(rig.peer.answer(answer, pieces));
+        QVERIFY(rig.peer.answer(answer, pieces, pauseMs));
+        QTRY_COMPARE(rig.form.Combo2->currentText(), baud);
         QTRY_COMPARE(logLines(rig.form).size(), lines.size() + 1);
         QTEST(rig.form.Text23->text(), "text23");
         QTEST(channelTexts(rig.form), "channels");
@@ -124,30 +138,32 @@ private Q_SLOTS:
 
     // Each kind of answer cut at every position, followed by the start of the
     // next: nothing is taken before the frame is whole, then the frame alone
-    // where its header says how long it is, else everything waiting.
+    // where the tool knows its length, else everything once 7 bytes wait;
+    // once the line is quiet, whatever waits.
     void blockLength_data()
     {
         QTest::addColumn<QByteArray>("frame");
-        QTest::addColumn<bool>("alone");
-        QTest::newRow("read answer") << V1Is1500 << true;
-        QTest::newRow("read answer, two registers")
-            << QByteArray::fromHex("01030405DC0001FAC5") << true;
-        QTest::newRow("read answer, no register") << QByteArray::fromHex("0103002040") << true;
-        QTest::newRow("write echo") << QByteArray::fromHex("010600140BB8CE8C") << true;
-        QTest::newRow("exception") << QByteArray::fromHex("018302C0F1") << true;
-        QTest::newRow("exception, CRC does not fit")
-            << QByteArray::fromHex("01830200000000") << false;
-        QTest::newRow("other function") << QByteArray::fromHex("01040205DC0000") << false;
+        QTest::addColumn<int>("length"); // taken alone at this length; 0: everything
+        const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
+        QTest::newRow("read answer") << V1Is1500 << 7;
+        QTest::newRow("read answer, byte count FF") << hex("0103FF05DCBA8D") << 7;
+        QTest::newRow("read answer, two registers") << hex("01030405DC0001FAC5") << 7;
+        QTest::newRow("read answer, no register") << hex("0103002040") << 7;
+        QTest::newRow("write echo") << hex("010600140BB8CE8C") << 8;
+        QTest::newRow("exception") << hex("018302C0F1") << 5;
+        QTest::newRow("exception, CRC does not fit") << hex("01830200000000") << 0;
+        QTest::newRow("other function") << hex("01040205DC0000") << 0;
     }
 
     void blockLength()
     {
         QFETCH(QByteArray, frame);
-        QFETCH(bool, alone);
+        QFETCH(int, length);
         const QByteArray stream = frame + QByteArray::fromHex("0103");
         for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
-            const qsizetype taken = cut < frame.size() ? 0 : alone ? frame.size() : cut;
+            const qsizetype taken = length ? (cut >= length ? length : 0) : (cut >= 7 ? cut : 0);
             QCOMPARE(measure::blockLength(stream.first(cut)), taken);
+            QCOMPARE(measure::blockLength(stream.first(cut), true), taken ? taken : cut);
         }
     }
 

@@ -94,14 +94,14 @@ void Peer::hangUp()
     pty.closeMaster();
 }
 
-bool Peer::answer(const QByteArray &reply, int pieces)
+bool Peer::answer(const QByteArray &reply, int pieces, int pauseMs)
 {
     pieces = qBound(1, pieces, int(qMax<qsizetype>(1, reply.size())));
     const qsizetype step = (reply.size() + pieces - 1) / pieces;
     QByteArrayList cut;
     for (qsizetype at = 0; at < reply.size(); at += step)
         cut << reply.mid(at, step);
-    return answer(cut);
+    return answer(cut, pauseMs);
 }
 
 bool Peer::answer(const QByteArrayList &pieces, int pauseMs)

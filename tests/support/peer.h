@@ -46,8 +46,9 @@ public:
     bool waitForFrames(qsizetype count, int timeoutMs = 5000);
 
     // Writes bytes to the tool; with pieces > 1 each piece waits until the
-    // tool has taken the one before, so every piece is a receive event of its own.
-    bool answer(const QByteArray &reply, int pieces = 1);
+    // tool has taken the one before, so every piece is a receive event of its own,
+    // and pauseMs more.
+    bool answer(const QByteArray &reply, int pieces = 1, int pauseMs = 0);
     // The same with the pieces given, and a pause after each.
     bool answer(const QByteArrayList &pieces, int pauseMs = 0);
 
