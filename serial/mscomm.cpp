@@ -41,8 +41,6 @@ bool MSComm::fail(const QString &why)
     return false;
 }
 
-using serial::deviceGroup;
-
 bool MSComm::open()
 {
     const QString path = resolver ? resolver(commPort) : QString();
@@ -51,6 +49,9 @@ bool MSComm::open()
         return fail(QStringLiteral("COM %1 has no device").arg(commPort));
     if (device.isEmpty())
         return fail(QStringLiteral("COM %1 (%2) does not exist").arg(commPort).arg(path));
+    if (serial::leftBehind(path))
+        return fail(
+            QStringLiteral("%1 was left behind by a simulator that has ended").arg(portName()));
     if (!serial::heldQtLockFile(device).isEmpty())
         return fail(QStringLiteral("%1 is in use by another program").arg(portName()));
 
@@ -67,9 +68,7 @@ bool MSComm::open()
     if (!port.open(QIODevice::ReadWrite)) {
         switch (port.error()) {
         case QSerialPort::PermissionError:
-            return fail(QStringLiteral("%1: permission denied; add your user to the group \"%2\" "
-                                       "(sudo adduser $USER %2) and log in again")
-                            .arg(portName(), deviceGroup(device)));
+            return fail(portName() + u' ' + serial::permissionAdvice(device));
         case QSerialPort::DeviceNotFoundError:
             return fail(QStringLiteral("%1 is gone").arg(portName()));
         default:

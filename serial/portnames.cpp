@@ -121,13 +121,40 @@ QString heldQtLockFile(const QString &device)
     return {};
 }
 
-QString deviceGroup(const QString &device)
+// The group a user must belong to to open a device (dialout if it cannot be told).
+static QString deviceGroup(const QString &device)
 {
     struct stat st = {};
     if (::stat(QFile::encodeName(device).constData(), &st) != 0)
         return QStringLiteral("dialout");
     const group *g = ::getgrgid(st.st_gid);
     return g ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
+}
+
+QString permissionAdvice(const QString &device)
+{
+    struct stat st = {};
+    const mode_t groupRw = S_IRGRP | S_IWGRP;
+    if (::stat(QFile::encodeName(device).constData(), &st) == 0
+        && (st.st_mode & groupRw) != groupRw)
+        return QStringLiteral("is not open to this user; only its owner may open it");
+    return QStringLiteral("is not open to this user; add your user to the group \"%1\" (sudo "
+                          "adduser $USER %1) and log in again")
+        .arg(deviceGroup(device));
+}
+
+QString linkLockFile(const QString &link) { return link + QStringLiteral(".lock"); }
+
+bool leftBehind(const QString &link)
+{
+    const int lock
+        = ::open(QFile::encodeName(linkLockFile(link)).constData(), O_RDONLY | O_CLOEXEC);
+    if (lock < 0)
+        return false;
+    // Shared, so that a simulator starting now is not kept from its own lock for long.
+    const bool free = ::flock(lock, LOCK_SH | LOCK_NB) == 0;
+    ::close(lock);
+    return free;
 }
 
 static bool refuse(QString *why, const QString &message)
@@ -143,6 +170,8 @@ bool deviceAvailable(const QString &path, QString *why)
     const QString device = canonicalDevice(path);
     if (device.isEmpty())
         return refuse(why, QStringLiteral("does not exist"));
+    if (leftBehind(path))
+        return refuse(why, QStringLiteral("was left behind by a simulator that has ended"));
     if (!heldQtLockFile(device).isEmpty())
         return refuse(why, inUse);
     // Non-blocking so that a modem line cannot stall the scan; no controlling tty.
@@ -151,19 +180,7 @@ bool deviceAvailable(const QString &path, QString *why)
     if (fd < 0) {
         switch (errno) {
         case EACCES:
-        case EPERM: {
-            // Joining the group helps only where the group may read and write.
-            struct stat st = {};
-            const mode_t groupRw = S_IRGRP | S_IWGRP;
-            if (::stat(QFile::encodeName(device).constData(), &st) == 0
-                && (st.st_mode & groupRw) != groupRw)
-                return refuse(why, QStringLiteral("is not open to this user; only its owner may "
-                                                  "open it"));
-            return refuse(why, QStringLiteral("is not open to this user; add your user to the "
-                                              "group \"%1\" (sudo adduser $USER %1) and log in "
-                                              "again")
-                                   .arg(deviceGroup(device)));
-        }
+        case EPERM: return refuse(why, permissionAdvice(device));
         case EBUSY: // opened for exclusive use (TIOCEXCL)
             return refuse(why, inUse);
         default:

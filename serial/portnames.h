@@ -39,7 +39,18 @@ QString heldQtLockFile(const QString &device);
 // closed again at once and its line settings are not touched.
 bool deviceAvailable(const QString &path, QString *why = nullptr);
 
-// The group a user must belong to to open a device (dialout if it cannot be told).
-QString deviceGroup(const QString &device);
+// Why this user may not open the device, and the fix where there is one, as
+// words that follow the port's name: the device's group only where that
+// group may read and write it.
+QString permissionAdvice(const QString &device);
+
+// The lock file beside a simulator's link COMn, which the simulator holds
+// while it lives and which records its process and pseudo-terminal.
+QString linkLockFile(const QString &link);
+
+// True when the entry was left behind by a simulator that has ended: its lock
+// file is there and no process holds it. Its pseudo-terminal may belong to
+// someone else's terminal by now.
+bool leftBehind(const QString &link);
 
 } // namespace serial

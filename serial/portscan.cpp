@@ -38,13 +38,14 @@ void Form1::scanPorts()
         portsLeftOut
             << QStringLiteral("COM %1 (%2) %3").arg(n).arg(device.isEmpty() ? path : device, why);
     }
-    if (count > 0)
-        Combo9->setToolTip(QString());
-    else if (portsLeftOut.isEmpty())
+    const QString leftOut
+        = QStringLiteral("Left out by the last scan:\n") + portsLeftOut.join(u'\n');
+    if (count == 0 && portsLeftOut.isEmpty())
         Combo9->setToolTip(QStringLiteral("No serial port was found"));
+    else if (count == 0)
+        Combo9->setToolTip(QStringLiteral("No port can be opened now. ") + leftOut);
     else
-        Combo9->setToolTip(QStringLiteral("No port can be opened now. Left out by the last scan:\n")
-                           + portsLeftOut.join(u'\n'));
+        Combo9->setToolTip(portsLeftOut.isEmpty() ? QString() : leftOut);
 }
 
 void Form1::Combo9_Change()

@@ -38,6 +38,9 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    for (const QString &note : config->notes)
+        err << "duve-sim: " << note << Qt::endl;
+
     sim::quitOnSignals(&app);
     sim::Transport transport(config->module, config->faults, config->delayMs);
     const bool open = config->device.isEmpty() ? transport.openPty(config->com)

@@ -136,6 +136,21 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
     }
     config.module.vary = parser.isSet(vary);
     config.module.loopBack = parser.isSet(loopBack);
+    // Looped-back inputs show the outputs as written: say what that overrides.
+    for (int channel = 0; config.module.loopBack && channel < 2; ++channel) {
+        const QString input = channelName(channel);
+        QStringList lost;
+        for (const QString &pair : parser.values(value))
+            if (channelIndex(QStringView(pair).split(u'=').first()) == channel)
+                lost << "--value " + pair;
+        if (config.module.vary)
+            lost << QStringLiteral("--vary");
+        if (!lost.isEmpty())
+            config.notes << QStringLiteral("--loopback: %1 shows VO%2 as written, not %3")
+                                .arg(input)
+                                .arg(channel + 1)
+                                .arg(lost.join(QStringLiteral(" or ")));
+    }
 
     const struct
     {

@@ -20,6 +20,8 @@ struct Config
     int com = 0;    // 0: the first free COM number
     QString device; // a real serial line instead of a pseudo-terminal
     bool quiet = false;
+    // What one option makes of another ("--loopback: V1 shows VO1, not --value V1=3300").
+    QStringList notes;
 };
 
 // Declares duve-sim's options (with --help and --version) on parser, reads

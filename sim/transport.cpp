@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -32,6 +33,8 @@ Transport::Transport(const ModuleOptions &module, const Faults &faults, int dela
     clock.start();
     sendTimer.setSingleShot(true);
     connect(&sendTimer, &QTimer::timeout, this, &Transport::sendNext);
+    abandonTimer.setInterval(1000);
+    connect(&abandonTimer, &QTimer::timeout, this, &Transport::freeAbandonedLine);
 }
 
 Transport::~Transport() { close(); }
@@ -73,6 +76,7 @@ bool Transport::openPty(int comNumber)
                         ? QStringLiteral("COM%1 is taken in %2").arg(comNumber).arg(folder)
                         : QStringLiteral("COM1 to COM9 are all taken in %1").arg(folder));
     listen();
+    abandonTimer.start();
     return true;
 }
 
@@ -84,13 +88,12 @@ bool Transport::openPty(int comNumber)
 // the system may give to the next program that asks, perhaps another
 // simulator under another number: remove it. A link without such a record is
 // someone else's (an adapter pinned by hand) and stays.
-static QString lockPathOf(const QString &link) { return link + QStringLiteral(".lock"); }
 
 void Transport::removeStaleLinks(const QString &folder)
 {
     for (int n = serial::FirstPort; n <= serial::LastPort; ++n) {
         const QString path = QDir(folder).filePath(QStringLiteral("COM%1").arg(n));
-        const QByteArray lockPath = QFile::encodeName(lockPathOf(path));
+        const QByteArray lockPath = QFile::encodeName(serial::linkLockFile(path));
         const int lock = ::open(lockPath.constData(), O_RDWR | O_CLOEXEC);
         if (lock < 0)
             continue;
@@ -116,7 +119,7 @@ void Transport::removeStaleLinks(const QString &folder)
 // takes the link for stale meanwhile, then the link itself.
 bool Transport::claim(const QString &path)
 {
-    const QByteArray lockPath = QFile::encodeName(lockPathOf(path));
+    const QByteArray lockPath = QFile::encodeName(serial::linkLockFile(path));
     const int lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lock < 0)
         return false;
@@ -171,13 +174,14 @@ void Transport::close()
 {
     notifier.reset();
     sendTimer.stop();
+    abandonTimer.stop();
     queue.clear();
     stream.clear();
     if (!link.isEmpty()) {
         // Only our own link: someone may have put another in its place.
         if (QFile::symLinkTarget(link) == device)
             QFile::remove(link);
-        ::unlink(QFile::encodeName(lockPathOf(link)).constData());
+        ::unlink(QFile::encodeName(serial::linkLockFile(link)).constData());
         ::close(linkLock);
         linkLock = -1;
         link.clear();
@@ -189,6 +193,19 @@ void Transport::close()
         ::close(ptySlave);
     fd = ptySlave = -1;
     device.clear();
+}
+
+// A tool that opens the line with Qt Serial Port asks for exclusive use
+// (TIOCEXCL), which lasts until the last handle of the terminal goes; ours
+// stays, so a tool that was killed would leave the line busy (EBUSY) until the
+// simulator ends. A real adapter is free again once its users are gone: give
+// the line back when no live program holds it, by Qt's lock file or an flock.
+void Transport::freeAbandonedLine()
+{
+    if (!serial::heldQtLockFile(device).isEmpty() || ::flock(ptySlave, LOCK_SH | LOCK_NB) != 0)
+        return;
+    ::ioctl(ptySlave, TIOCNXCL);
+    ::flock(ptySlave, LOCK_UN);
 }
 
 // Empty when the tool's end of the pseudo-terminal is set as the module's line.

@@ -69,6 +69,7 @@ private:
     void answer(const QByteArray &request);
     void sendNext();
     void applySettings();
+    void freeAbandonedLine();
 
     Module model;
     FaultInjector faults;
@@ -88,6 +89,7 @@ private:
     QByteArray stream;
     QList<Outgoing> queue;
     QTimer sendTimer;
+    QTimer abandonTimer; // looks for a tool that went without giving the line back
 };
 
 } // namespace sim

@@ -113,6 +113,16 @@ private Q_SLOTS:
             QCOMPARE(whyNot(link), "is in use by another program");
         }
         QCOMPARE(whyNot(link), "");
+        {
+            // A simulator's lock beside the link: while it is held the link is
+            // the simulator's; once no one holds it, the simulator has ended.
+            QFile lock(serial::linkLockFile(link));
+            QVERIFY(lock.open(QIODevice::ReadWrite));
+            QCOMPARE(whyNot(link), "was left behind by a simulator that has ended");
+            Holder simulator("flock", lock.fileName());
+            QVERIFY(simulator.held);
+            QCOMPARE(whyNot(link), "");
+        }
     }
 
     void testingLeavesLineSettingsAlone()
@@ -158,6 +168,9 @@ private Q_SLOTS:
         QVERIFY(mine.open(QIODevice::ReadWrite));
         QTest::keyClicks(form.Combo9->lineEdit(), "COM");
         QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 6"}));
+        QVERIFY2(form.Combo9->toolTip().contains("COM 4 (" + com4.slavePath()
+                                                 + ") is in use by another program"),
+                 qPrintable(form.Combo9->toolTip()));
         QCOMPARE(form.Combo9->currentIndex(), -1);
         QCOMPARE(form.Combo9->currentText(), QString());
 

@@ -1,6 +1,7 @@
 #include "measure/channels.h"
 #include "sim/options.h"
 #include "sim/transport.h"
+#include "tests/support/holder.h"
 #include "tests/support/peer.h"
 #include "tests/support/pty.h"
 
@@ -16,7 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <modbus/modbus.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -296,22 +300,28 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("notes"); // what one option made of another
         QTest::newRow("everything")
             << QStringList{"--id",   "f7",         "--baud",   "14400", "--format",
                            "7e2",    "--value",    "i4=65535", "--com", "9",
                            "--vary", "--loopback", "--split",  "2"}
-            << true;
-        QTest::newRow("id 00") << QStringList{"--id", "00"} << false;
-        QTest::newRow("id F8") << QStringList{"--id", "F8"} << false;
-        QTest::newRow("baud 1200") << QStringList{"--baud", "1200"} << false;
-        QTest::newRow("format 8X1") << QStringList{"--format", "8X1"} << false;
-        QTest::newRow("value V5") << QStringList{"--value", "V5=1"} << false;
-        QTest::newRow("value 65536") << QStringList{"--value", "I4=65536"} << false;
-        QTest::newRow("com 10") << QStringList{"--com", "10"} << false;
+            << true
+            << "--loopback: V1 shows VO1 as written, not --vary\n"
+               "--loopback: V2 shows VO2 as written, not --vary";
+        QTest::newRow("loopback over a value")
+            << QStringList{"--value", "V1=3300", "--value", "V3=3300", "--loopback"} << true
+            << "--loopback: V1 shows VO1 as written, not --value V1=3300";
+        QTest::newRow("id 00") << QStringList{"--id", "00"} << false << "";
+        QTest::newRow("id F8") << QStringList{"--id", "F8"} << false << "";
+        QTest::newRow("baud 1200") << QStringList{"--baud", "1200"} << false << "";
+        QTest::newRow("format 8X1") << QStringList{"--format", "8X1"} << false << "";
+        QTest::newRow("value V5") << QStringList{"--value", "V5=1"} << false << "";
+        QTest::newRow("value 65536") << QStringList{"--value", "I4=65536"} << false << "";
+        QTest::newRow("com 10") << QStringList{"--com", "10"} << false << "";
         QTest::newRow("com and device")
-            << QStringList{"--com", "1", "--device", "/dev/ttyS0"} << false;
-        QTest::newRow("split 0") << QStringList{"--split", "0"} << false;
-        QTest::newRow("stray argument") << QStringList{"COM1"} << false;
+            << QStringList{"--com", "1", "--device", "/dev/ttyS0"} << false << "";
+        QTest::newRow("split 0") << QStringList{"--split", "0"} << false << "";
+        QTest::newRow("stray argument") << QStringList{"COM1"} << false << "";
     }
 
     void commandLine()
@@ -320,10 +330,11 @@ private Q_SLOTS:
         QFETCH(bool, accepted);
         QCommandLineParser parser;
         QString error;
-        QCOMPARE(
-            sim::parseCommandLine(parser, QStringList{"duve-sim"} + arguments, &error).has_value(),
-            accepted);
+        const auto config
+            = sim::parseCommandLine(parser, QStringList{"duve-sim"} + arguments, &error);
+        QCOMPARE(config.has_value(), accepted);
         QCOMPARE(error.isEmpty(), accepted);
+        QTEST(config ? config->notes.join(u'\n') : QString(), "notes");
     }
 
     void line_data()
@@ -486,6 +497,29 @@ private Q_SLOTS:
         QCOMPARE(
             QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
             QStringList());
+    }
+
+    // A tool killed while connected cannot give the line back; as with a real
+    // adapter, the line is free again for the next one (not left exclusive).
+    void lineFreeAfterAToolWasKilled()
+    {
+        PortFolder folder;
+        sim::Transport module(sim::ModuleOptions{});
+        QVERIFY(module.openPty());
+        const auto exclusive = [&] {
+            const int fd = ::open(QFile::encodeName(module.devicePath()).constData(),
+                                  O_RDWR | O_NOCTTY | O_NONBLOCK);
+            int on = -1;
+            ::ioctl(fd, TIOCGEXCL, &on);
+            ::close(fd);
+            return on;
+        };
+        Holder tool("qt", module.devicePath()); // as the tool opens it: the link resolved
+        QVERIFY(tool.held);
+        QTest::qWait(1500); // the simulator leaves a live tool's line alone
+        QCOMPARE(exclusive(), 1);
+        tool.kill();
+        QTRY_COMPARE(exclusive(), 0);
     }
 
     // libmodbus, an independent master, reads what the module was given.
