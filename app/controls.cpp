@@ -1,10 +1,11 @@
 // The window's controls with their design values: names, captions, texts,
 // lists, fonts, colours, start states and places (in twips, 1440 to the inch).
+#include "app/channelcontrols.h"
 #include "app/combo.h"
 #include "app/form1.h"
 #include "app/logview.h"
 #include "app/room.h"
-#include "measure/channels.h"
+#include "modbus/protocol.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -97,8 +98,14 @@ void setBackground(QWidget *widget, QColor colour)
     widget->setPalette(palette);
 }
 
-const QList<std::pair<QString, int>> BaudItems{
-    {"2400", 1}, {"4800", 2}, {"9600", 3}, {"14400", 4}, {"19200", 5}, {"38400", 6}, {"115200", 7}};
+// The module's rates, each with its code as the item's value.
+QList<std::pair<QString, int>> baudItems()
+{
+    QList<std::pair<QString, int>> items;
+    for (const modbus::BaudRate &b : modbus::BaudRates)
+        items.append({QString::number(b.rate), b.code});
+    return items;
+}
 
 } // namespace
 
@@ -154,7 +161,7 @@ void Form1::buildControls()
     Label1 = label(Frame1, "Label1", "Port", 120, 360, 615, 255);
     Combo9 = combo(Frame1, "Combo9", {}, 120, 720, 1335, 360);
     Label2 = label(Frame1, "Label2", "Baudrate", 1560, 360, 735, 255);
-    Combo2 = combo(Frame1, "Combo2", BaudItems, 1560, 720, 975, 360);
+    Combo2 = combo(Frame1, "Combo2", baudItems(), 1560, 720, 975, 360);
     Label3 = label(Frame1, "Label3", "Length", 2760, 360, 735, 255);
     Combo3 = combo(Frame1, "Combo3", {{"5", 1}, {"6", 2}, {"7", 3}, {"8", 4}}, 2760, 720, 735, 360,
                    Disabled);
@@ -175,7 +182,7 @@ void Form1::buildControls()
 
     // "Device Configure"
     Label13 = label(Frame5, "Label13", "Baudrate", 240, 360, 855, 255);
-    Combo1 = combo(Frame5, "Combo1", BaudItems, 240, 720, 1335, 360);
+    Combo1 = combo(Frame5, "Combo1", baudItems(), 240, 720, 1335, 360);
     Label14 = label(Frame5, "Label14", "Device ID(01~F7)", 1680, 360, 1935, 255);
     Text14 = textBox(Frame5, "Text14", "01", 1680, 720, 735, 270);
     Command5 = button(Frame5, "Command5", "Setup Baudrate", 3480, 480, 1095, 615);
@@ -196,15 +203,17 @@ void Form1::buildControls()
     // "Voltage" and "Current": a button per channel with its display box above it, the
     // channels side by side in their frame.
     QHash<QGroupBox *, int> placed;
-    for (const measure::Channel &c : measure::Channels) {
+    for (qsizetype i = 0; i < measure::ChannelCount; ++i) {
+        const app::ChannelControls &c = app::ChannelControlList[i];
+        const char *caption = measure::Channels[i].caption;
         QGroupBox *group = this->*c.frame;
         const int left = 240 + placed[group]++ * 1200;
         QLineEdit *box = textBox(group, c.boxName, "00.000", left, 480, 855, 495, Disabled);
-        QPushButton *read = button(group, c.buttonName, c.caption, left, 1080, 855, 375);
+        QPushButton *read = button(group, c.buttonName, caption, left, 1080, 855, 375);
         this->*c.box = box;
         this->*c.button = read;
         setBackground(box, group == Frame3 ? QColor(0, 255, 0) : QColor(255, 192, 192));
-        box->setAccessibleName(QStringLiteral("%1 value").arg(c.caption));
+        box->setAccessibleName(QStringLiteral("%1 value").arg(caption));
         // The box takes no focus; its button has it when a read is asked for. A screen
         // reader speaks a change of the focused button's description, so the value that
         // arrives is heard there ("V1 value 1.5"), and again whenever the button is reached.
@@ -261,7 +270,7 @@ void Form1::buildControls()
     // hidden or disabled. The operator starts at the Port list.
     QWidgetList tabOrder{Combo9, Combo2, Combo3,   Combo4, Combo5, Text8,  Command1,
                          Combo1, Text14, Command5, Combo6, Combo7, Combo8, Command8};
-    for (const measure::Channel &c : measure::Channels)
+    for (const app::ChannelControls &c : app::ChannelControlList)
         tabOrder << this->*c.button;
     tabOrder << Text3 << Command9 << Text4 << Command10 << Command4 << Text1;
     for (qsizetype i = 1; i < tabOrder.size(); ++i)

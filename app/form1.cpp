@@ -1,8 +1,8 @@
 #include "app/form1.h"
 
+#include "app/channelcontrols.h"
 #include "app/room.h"
 #include "measure/answer.h"
-#include "measure/channels.h"
 #include "serial/mscomm.h"
 
 #include <QComboBox>
@@ -53,8 +53,10 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
            {Command10, &Form1::Command10_Click}};
     for (const auto &[button, handler] : buttons)
         connect(button, &QPushButton::clicked, this, handler);
-    for (const measure::Channel &c : measure::Channels)
-        connect(this->*c.button, &QPushButton::clicked, this, c.click);
+    // Each read button reads its row of the channel table.
+    for (qsizetype i = 0; i < measure::ChannelCount; ++i)
+        connect(this->*app::ChannelControlList[i].button, &QPushButton::clicked, this,
+                [this, i] { readChannel(int(i)); });
     connect(MSComm1, &MSComm::PortLost, this, &Form1::portLost);
     connect(MSComm1, &MSComm::WriteFailed, this, &Form1::logMessage);
 }

@@ -58,15 +58,9 @@ public:
     // Refuses, with a log line, a device ID that is not two hex digits 01..F7.
     bool deviceIdAccepted(const QString &id, const QString &field);
 
-    // Reading the channels.
-    void Command11_Click();
-    void Command12_Click();
-    void Command13_Click();
-    void Command14_Click();
-    void Command15_Click();
-    void Command16_Click();
-    void Command17_Click();
-    void Command18_Click();
+    // Reading the channels: the read buttons (Command11 .. Command18) read their
+    // row of the channel table.
+    void readChannel(int row);
     void MSComm1_OnComm();
     void Command7_Click();
     void Timer1_Timer();
@@ -92,9 +86,8 @@ public:
     QString FrameText;
     QString CrcText;
     modbus::Frame FrameBytes{};
-    // What the next answer is taken for: 0 to 7 the read of that channel (its row in
-    // measure::Channels), 8 and 9 the echo of a settings write (modbus::IdBaudEcho and
-    // modbus::FormatEcho in modbus/protocol.h).
+    // What the next answer is taken for: a channel read's code (measure/channels.h), or
+    // the echo of a settings write (modbus::IdBaudEcho, modbus::FormatEcho).
     qint16 PendingRequest = 0;
     QByteArray ReceivedBytes;
     QString LrcText;
@@ -146,7 +139,6 @@ private:
     void buildControls();
     void scanPorts();
     void portLost(const QString &reason);
-    void readChannel(qint16 channel);
     void logReceived(const QByteArray &bytes);
     void takeAnswers(bool quiet);
     bool itemCode(QComboBox *list, const QString &field, int *code);

@@ -1,5 +1,6 @@
 #include "measure/answer.h"
 
+#include "measure/channels.h"
 #include "modbus/checksum.h"
 #include "modbus/protocol.h"
 
@@ -53,8 +54,7 @@ Effect effectOf(QByteArrayView block, qint16 pendingRequest)
     if (function == modbus::ReadHoldingRegisters
         && block.size() >= modbus::OneRegisterAnswerLength) {
         effect.value = readValue(block);
-        if (pendingRequest >= 0 && pendingRequest < modbus::ChannelCount)
-            effect.box = pendingRequest;
+        effect.box = channelOfCode(pendingRequest);
     } else if (function == modbus::WriteSingleRegister) {
         effect.followSettings
             = pendingRequest == modbus::IdBaudEcho || pendingRequest == modbus::FormatEcho;

@@ -37,7 +37,7 @@ qsizetype blockLength(QByteArrayView waiting, bool quiet = false);
 struct Effect
 {
     std::optional<int> value;    // a read answer's raw value, for Text23
-    int box = -1;                // the channel box that shows it (0 = V1 .. 7 = I4), or none
+    int box = -1;                // the row of the channel whose box shows it, or none
     bool followSettings = false; // the echo of a settings write: reopen at the new settings
 };
 

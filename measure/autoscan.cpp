@@ -1,6 +1,6 @@
 // Auto Scan: one channel read per tick of Timer1, V1 to I4 and round again.
 #include "app/form1.h"
-#include "modbus/protocol.h"
+#include "measure/channels.h"
 #include "serial/mscomm.h"
 
 #include <QLineEdit>
@@ -14,7 +14,8 @@ void Form1::Command7_Click()
         return;
     if (Timer1->isActive())
         return stopAutoScan();
-    PendingRequest = modbus::ChannelCount - 1; // so that the first tick reads the first channel
+    // So that the first tick reads the first channel.
+    PendingRequest = measure::Channels[measure::ChannelCount - 1].code;
     Timer1->start();
     Command7->setText(QStringLiteral("Stop"));
 }
@@ -26,7 +27,8 @@ void Form1::Timer1_Timer()
     // A tick would refuse the same ID every second; stop instead.
     if (!deviceIdAccepted(Text8->text(), QStringLiteral("Device ID")))
         return stopAutoScan();
-    const qint16 next = static_cast<qint16>((PendingRequest + 1) % modbus::ChannelCount);
+    // The channel after the one last asked for, in the table's order.
+    const int next = int((measure::channelOfCode(PendingRequest) + 1) % measure::ChannelCount);
     if (next == 0)
         Text1->setPlainText(QString());
     readChannel(next); // whose own check of the port and the ID passes: both hold

@@ -1,7 +1,7 @@
 // The receive handler: log every block, show read answers, follow a settings write.
+#include "app/channelcontrols.h"
 #include "app/form1.h"
 #include "measure/answer.h"
-#include "measure/channels.h"
 #include "modbus/logline.h"
 #include "serial/mscomm.h"
 
@@ -34,7 +34,7 @@ void Form1::takeAnswers(bool quiet)
         if (effect.value) {
             Text23->setText(QString::number(*effect.value));
             if (effect.box >= 0) {
-                QLineEdit *box = this->*measure::Channels[effect.box].box;
+                QLineEdit *box = this->*app::ChannelControlList[effect.box].box;
                 box->clear();
                 box->setText(measure::valueText(*effect.value));
             }

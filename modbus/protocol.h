@@ -35,14 +35,39 @@ constexpr quint16 FormatRegister = 0x0001; // parity code, then length code + st
 constexpr quint16 Vo1Register = 0x0014;    // voltage outputs, millivolts
 constexpr quint16 Vo2Register = 0x0018;
 
-// The module's input channels, V1..V4 then I1..I4: one row each in the channel table.
-constexpr qint16 ChannelCount = 8;
+// The module's baud rates and the code of each in the register IdBaudRegister:
+// the one list of them that the window's lists, Connect, the settings write
+// and the simulator read.
+struct BaudRate
+{
+    int rate;
+    quint8 code;
+};
+inline constexpr BaudRate BaudRates[] = {
+    {2400, 1}, {4800, 2}, {9600, 3}, {14400, 4}, {19200, 5}, {38400, 6}, {115200, 7},
+};
 
-// What PendingRequest (app/form1.h) takes the next answer for: 0 to
-// ChannelCount - 1 the read of that channel (its row in the channel table),
-// or, above the channels, a settings write, whose echo makes the window
-// reopen its port at the settings just written.
-constexpr qint16 IdBaudEcho = ChannelCount;     // 8: "Setup Baudrate" wrote IdBaudRegister
-constexpr qint16 FormatEcho = ChannelCount + 1; // 9: "Setup Configure" wrote FormatRegister
+// The module's code for a rate, or 0 when it has none; the rate of a code, or 0.
+constexpr quint8 baudCode(int rate)
+{
+    for (const BaudRate &b : BaudRates)
+        if (b.rate == rate)
+            return b.code;
+    return 0;
+}
+constexpr int baudRate(int code)
+{
+    for (const BaudRate &b : BaudRates)
+        if (b.code == code)
+            return b.rate;
+    return 0;
+}
+
+// What PendingRequest (app/form1.h) takes the next answer for: the code of a
+// channel read (its row in measure/channels.h), or the echo of a settings
+// write, whose echo makes the window reopen its port at the settings just
+// written. These two stay put whatever channels the module has.
+constexpr qint16 IdBaudEcho = 8; // "Setup Baudrate" wrote IdBaudRegister
+constexpr qint16 FormatEcho = 9; // "Setup Configure" wrote FormatRegister
 
 } // namespace modbus

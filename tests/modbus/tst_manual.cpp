@@ -3,6 +3,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 
 class TestManual : public QObject
@@ -46,7 +47,7 @@ private Q_SLOTS:
     {
         Rig rig;
         QVERIFY(rig.connect());
-        rig.form.Command18_Click(); // I4 leaves its register in Text10
+        rig.form.Command18->click(); // I4 leaves its register in Text10
         rig.form.PendingRequest = 5;
         rig.form.Command3_Click();
         QVERIFY(rig.peer.waitForFrames(2));
