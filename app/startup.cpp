@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "modbus/checksum.h"
+#include "modbus/protocol.h"
 
 #include <QComboBox>
 
@@ -10,8 +11,9 @@ void Form1::Form_Load()
 
     scanPorts();
 
-    Combo1->setCurrentIndex(5);
-    Combo2->setCurrentIndex(5);
+    // 38400 baud, where the module starts.
+    Combo1->setCurrentIndex(Combo1->findData(modbus::baudCode(38400)));
+    Combo2->setCurrentIndex(Combo2->findData(modbus::baudCode(38400)));
     Combo3->setCurrentIndex(3);
     Combo4->setCurrentIndex(0);
     Combo5->setCurrentIndex(0);

@@ -2,6 +2,7 @@
 // device ID and options, then reads, each a length byte and that many bytes.
 #include "fuzz/fuzz.h"
 #include "modbus/checksum.h"
+#include "modbus/protocol.h"
 #include "sim/model.h"
 
 namespace {
@@ -11,7 +12,7 @@ quint8 at(QByteArrayView bytes, qsizetype i) { return static_cast<quint8>(bytes[
 // Settings a module can hold: any it takes must be one it can be set to.
 bool valid(const sim::Settings &s)
 {
-    return s.deviceId >= 1 && s.deviceId <= 0xF7 && sim::codeForBaud(s.line.baud) != 0
+    return s.deviceId >= 1 && s.deviceId <= 0xF7 && modbus::baudCode(s.line.baud) != 0
            && s.line.dataBits >= 5 && s.line.dataBits <= 8
            && QByteArrayView("neo").contains(s.line.parity)
            && (s.line.stopBits == 1 || s.line.stopBits == 2);

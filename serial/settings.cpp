@@ -1,5 +1,7 @@
 #include "serial/settings.h"
 
+#include "modbus/protocol.h"
+
 #include <QList>
 
 #include <algorithm>
@@ -15,6 +17,7 @@ static std::nullopt_t refuse(QString *why, const QString &message)
 
 std::optional<LineSettings> parseSettings(QStringView text, QString *why)
 {
+    // The serial control's standard rates, and whatever rate the module knows.
     static const int rates[] = {110,   300,   600,   1200,  2400,  4800,   9600,   14400,
                                 19200, 28800, 38400, 56000, 57600, 115200, 128000, 256000};
     const QList<QStringView> fields = text.split(u',');
@@ -25,7 +28,9 @@ std::optional<LineSettings> parseSettings(QStringView text, QString *why)
     LineSettings s;
     bool ok = false;
     s.baud = fields[0].toInt(&ok);
-    if (!ok || std::find(std::begin(rates), std::end(rates), s.baud) == std::end(rates))
+    if (!ok
+        || (std::find(std::begin(rates), std::end(rates), s.baud) == std::end(rates)
+            && modbus::baudCode(s.baud) == 0))
         return refuse(why, QStringLiteral("Baudrate \"%1\" is not a standard rate (110 to 256000)")
                                .arg(fields[0]));
 

@@ -1,6 +1,7 @@
 #include "sim/model.h"
 
 #include "modbus/checksum.h"
+#include "modbus/protocol.h"
 
 #include <QString>
 
@@ -17,8 +18,6 @@ constexpr quint8 ReadHolding = 0x03;
 constexpr quint8 WriteSingle = 0x06;
 constexpr int RequestSize = 8;
 constexpr int MaxReadCount = 125; // what one answer of 256 bytes can carry
-
-constexpr std::array<int, 7> BaudRates{2400, 4800, 9600, 14400, 19200, 38400, 115200};
 
 quint8 byteAt(QByteArrayView bytes, qsizetype i) { return static_cast<quint8>(bytes[i]); }
 
@@ -55,34 +54,17 @@ quint16 drifted(quint16 value, int channel, qint64 elapsedMs)
 
 } // namespace
 
-quint16 inputRegister(int channel)
-{
-    return static_cast<quint16>(4 * (channel % 4 + 1) + channel / 4);
-}
+quint16 inputRegister(int channel) { return InputChannels[channel].reg; }
 
 int channelIndex(QStringView name)
 {
     for (int channel = 0; channel < ChannelCount; ++channel)
-        if (name.compare(channelName(channel), Qt::CaseInsensitive) == 0)
+        if (name.compare(QLatin1String(InputChannels[channel].name), Qt::CaseInsensitive) == 0)
             return channel;
     return -1;
 }
 
-QString channelName(int channel)
-{
-    return QStringLiteral("%1%2").arg(QChar(channel < 4 ? u'V' : u'I')).arg(channel % 4 + 1);
-}
-
-int baudForCode(int code)
-{
-    return code >= 1 && code <= int(BaudRates.size()) ? BaudRates[code - 1] : 0;
-}
-
-int codeForBaud(int baud)
-{
-    const auto it = std::find(BaudRates.begin(), BaudRates.end(), baud);
-    return it == BaudRates.end() ? 0 : int(it - BaudRates.begin()) + 1;
-}
+QString channelName(int channel) { return QString::fromLatin1(InputChannels[channel].name); }
 
 quint16 formatRegister(const TtyLine &line)
 {
@@ -162,7 +144,7 @@ QByteArray Module::write(QByteArrayView request)
     switch (address) {
     case IdBaudRegister: {
         const int id = value >> 8;
-        const int baud = baudForCode(value & 0xFF);
+        const int baud = modbus::baudRate(value & 0xFF);
         if (id < 1 || id > 0xF7 || baud == 0)
             return exceptionAnswer(current.deviceId, WriteSingle, Exception::IllegalValue);
         next.deviceId = static_cast<quint8>(id);

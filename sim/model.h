@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <array>
+#include <iterator>
 #include <optional>
 
 // The I/O module as seen from the line: request frames in, answer frames out.
@@ -16,7 +17,9 @@ namespace sim {
 
 // The simulator spells out the protocol's numbers itself instead of taking the
 // tool's (modbus/protocol.h): it checks the tool independently, so a number the
-// tool gets wrong fails a test instead of being agreed with.
+// tool gets wrong fails a test instead of being agreed with. The baud rates
+// and their codes are the exception: one table (modbus::BaudRates), so that a
+// rate the module gains is one row.
 
 // Registers the module answers on.
 constexpr quint16 IdBaudRegister = 0x0000; // high byte device ID, low byte baud-rate code
@@ -24,19 +27,26 @@ constexpr quint16 FormatRegister = 0x0001; // high byte parity × 16 + length co
 constexpr quint16 Vo1Register = 0x0014;    // voltage outputs, millivolts
 constexpr quint16 Vo2Register = 0x0018;
 
-// Input channels in this order: V1..V4, then I1..I4.
-constexpr int ChannelCount = 8;
+// The module's input channels: name, register, and the value it holds unless
+// told otherwise (millivolts for the voltage inputs, the current inputs in
+// the same thousandths).
+struct InputChannel
+{
+    const char *name;
+    quint16 reg;
+    quint16 value;
+};
+inline constexpr InputChannel InputChannels[] = {
+    {"V1", 0x0004, 1500}, {"V2", 0x0008, 2500}, {"V3", 0x000C, 5000},  {"V4", 0x0010, 10000},
+    {"I1", 0x0005, 4000}, {"I2", 0x0009, 8000}, {"I3", 0x000D, 12000}, {"I4", 0x0011, 20000},
+};
+constexpr int ChannelCount = int(std::size(InputChannels));
 using Inputs = std::array<quint16, ChannelCount>;
 
-// V1 at 0004, V2 at 0008, ...; each current input one above its voltage input.
 quint16 inputRegister(int channel);
-// "V1".."V4", "I1".."I4" (either case) -> 0..7, or -1.
+// A channel's row by its name (either case), or -1.
 int channelIndex(QStringView name);
 QString channelName(int channel);
-
-// Baud-rate codes 1..7: 2400, 4800, 9600, 14400, 19200, 38400, 115200. 0 = none.
-int baudForCode(int code);
-int codeForBaud(int baud);
 
 // The format register for a line, and the line a format register value
 // gives (the baud rate kept); nullopt when the value names no format.
@@ -58,10 +68,17 @@ struct Settings
 struct ModuleOptions
 {
     Settings settings;
-    // Millivolts for V1..V4; the current inputs in the same thousandths.
-    Inputs inputs{1500, 2500, 5000, 10000, 4000, 8000, 12000, 20000};
+    Inputs inputs = defaultInputs();
     bool vary = false;     // inputs drift slowly around their values
-    bool loopBack = false; // VO1 and VO2 wired back into V1 and V2
+    bool loopBack = false; // VO1 and VO2 wired back into the first two inputs, V1 and V2
+
+    static constexpr Inputs defaultInputs()
+    {
+        Inputs inputs{};
+        for (int channel = 0; channel < ChannelCount; ++channel)
+            inputs[channel] = InputChannels[channel].value;
+        return inputs;
+    }
 };
 
 // Modbus exception codes the module uses.

@@ -1,6 +1,10 @@
 #include "sim/options.h"
 
+#include "modbus/protocol.h"
+
 #include <QRegularExpression>
+
+#include <limits>
 
 namespace sim {
 
@@ -20,7 +24,7 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
                                        QString *why)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Simulates the Duve I/O module (4 voltage and 4 current inputs, 2 voltage outputs) on a\n"
+        "Simulates the Duve I/O module (its voltage and current inputs, two voltage outputs) on a\n"
         "Modbus RTU line: a pseudo-terminal linked as COM n in the port folder, or a real serial\n"
         "device. It answers only while the line's baud rate and stop bits match its own, and\n"
         "changes its own settings after echoing a settings write."));
@@ -37,20 +41,26 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
     const QCommandLineOption id(QStringLiteral("id"),
                                 QStringLiteral("Device ID in hexadecimal, 01-F7 (default 01)."),
                                 QStringLiteral("hex"), QStringLiteral("01"));
+    QStringList rates;
+    for (const modbus::BaudRate &b : modbus::BaudRates)
+        rates << QString::number(b.rate);
     const QCommandLineOption baud(
         QStringLiteral("baud"),
-        QStringLiteral(
-            "Baud rate: 2400, 4800, 9600, 14400, 19200, 38400 or 115200 (default 38400)."),
+        QStringLiteral("Baud rate: %1 (default 38400).").arg(rates.join(QStringLiteral(", "))),
         QStringLiteral("rate"), QStringLiteral("38400"));
     const QCommandLineOption format(
         QStringLiteral("format"),
         QStringLiteral(
             "Character format: data bits 5-8, parity N/E/O, stop bits 1-2 (default 8N1)."),
         QStringLiteral("format"), QStringLiteral("8N1"));
+    QStringList defaults;
+    for (const InputChannel &input : InputChannels)
+        defaults << QStringLiteral("%1=%2").arg(QLatin1String(input.name)).arg(input.value);
     const QCommandLineOption value(
         QStringLiteral("value"),
-        QStringLiteral(
-            "Input value 0-65535, e.g. V1=1500 or I2=8000; may be repeated.\nDefaults: V1..V4 1500 2500 5000 10000, I1..I4 4000 8000 12000 20000."),
+        QStringLiteral("Input value 0-65535, e.g. V1=1500 or I2=8000; may be repeated.\n"
+                       "Defaults: %1.")
+            .arg(defaults.join(QStringLiteral(" "))),
         QStringLiteral("ch=value"));
     const QCommandLineOption vary(
         QStringLiteral("vary"),
@@ -108,8 +118,8 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
             QStringLiteral("--id must be hexadecimal 01 to F7, not \"%1\"").arg(parser.value(id)));
     settings.deviceId = static_cast<quint8>(*deviceId);
 
-    const auto rate = number(parser.value(baud), 1, 115200);
-    if (!rate || codeForBaud(*rate) == 0)
+    const auto rate = number(parser.value(baud), 1, std::numeric_limits<int>::max());
+    if (!rate || modbus::baudCode(*rate) == 0)
         return refuse(QStringLiteral("--baud \"%1\" is not one of the module's rates")
                           .arg(parser.value(baud)));
     settings.line.baud = *rate;
@@ -130,7 +140,8 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
         const auto v = parts.size() == 2 ? number(parts[1], 0, 65535) : std::nullopt;
         if (channel < 0 || !v)
             return refuse(
-                QStringLiteral("--value must look like V1=1500 (V1-V4, I1-I4, 0-65535), not \"%1\"")
+                QStringLiteral(
+                    "--value must look like V1=1500 (an input's name, 0-65535), not \"%1\"")
                     .arg(pair));
         config.module.inputs[channel] = static_cast<quint16>(*v);
     }
