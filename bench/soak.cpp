@@ -121,7 +121,8 @@ int main(int argc, char **argv)
     int roundsWrong = 0;
     qint64 loggedBytes = 0;
     bool answered = false;
-    QStringList round; // the registers of one round, V1 to I4
+    const int channels = int(measure::ChannelCount);
+    QStringList round; // the registers of one round, in the channel table's order
     for (const measure::Channel &channel : measure::Channels)
         round << modbus::hexText(channel.reg, 4);
     const auto audit = [&](int requestsInLog) {
@@ -140,8 +141,8 @@ int main(int argc, char **argv)
     const auto tick = [&] {
         if (sent == requests)
             return app.quit();
-        if (form.PendingRequest == 7 && sent > 0)
-            audit(8);
+        if (form.PendingRequest == measure::Channels[channels - 1].code && sent > 0)
+            audit(channels);
         answered = false;
         form.Timer1_Timer();
         if (++sent == 1000)
@@ -171,7 +172,7 @@ int main(int argc, char **argv)
     quiet.start();
     while (quiet.elapsed() < 200)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    audit(sent % 8 == 0 ? 8 : sent % 8);
+    audit(sent % channels == 0 ? channels : sent % channels);
     stalls.heartbeat.stop();
     const double stallMs = stalls.longestNs / 1e6;
     const double endMb = residentMb();
@@ -180,7 +181,7 @@ int main(int argc, char **argv)
         "requests %d in %.0f s (%.0f a second); answers %lld; bytes the module sent %lld, in the log %lld\n",
         sent, seconds, sent / seconds, moduleBytes / 7, moduleBytes, loggedBytes);
     std::printf("rounds of Auto Scan whose requests are not all in the log, in order: %d of %d\n",
-                roundsWrong, (sent + 7) / 8);
+                roundsWrong, (sent + channels - 1) / channels);
     std::printf("longest event-loop stall %.1f ms; stalls over 16 ms: %d, over 50 ms: %d\n",
                 stallMs, stalls.over16ms, stalls.over50ms);
     std::printf("resident memory: start %.1f MB, after 1,000 requests %.1f MB, end %.1f MB\n",

@@ -5,6 +5,7 @@
 #include "fuzz/fuzz.h"
 #include "modbus/checksum.h"
 #include "modbus/hextext.h"
+#include "modbus/protocol.h"
 #include "modbus/request.h"
 
 #include <QStringList>
@@ -66,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         && modbus::isHexDigits(value, 4))
         checkRequest(id, function, reg, value);
     if (idTaken && modbus::parseDeviceId(newId, u"New device ID")) {
-        for (int code = 1; code <= 7; ++code) {
-            const QString baudValue = config::baudValueText(newId, code);
+        for (const modbus::BaudRate &rate : modbus::BaudRates) {
+            const QString baudValue = config::baudValueText(newId, rate.code);
             FUZZ_CHECK(modbus::isHexDigits(baudValue, 4));
             checkRequest(id, QStringLiteral("06"), QStringLiteral("0000"), baudValue);
         }

@@ -4,6 +4,7 @@
 // high bit says the line falls quiet after the read.
 #include "fuzz/fuzz.h"
 #include "measure/answer.h"
+#include "measure/channels.h"
 #include "modbus/hextext.h"
 #include "modbus/logline.h"
 
@@ -82,9 +83,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 FUZZ_CHECK(*effect.value == (quint8(block[3]) << 8 | quint8(block[4])));
                 checkShown(*effect.value);
             }
-            FUZZ_CHECK(effect.box == (effect.value && pending >= 0 && pending <= 7 ? pending : -1));
+            // The box of the channel whose read was asked for, if any.
+            int row = -1;
+            for (qsizetype i = 0; i < measure::ChannelCount; ++i)
+                if (measure::Channels[i].code == pending)
+                    row = int(i);
+            FUZZ_CHECK(effect.box == (effect.value ? row : -1));
             FUZZ_CHECK(effect.followSettings
-                       == (function == 0x06 && (pending == 8 || pending == 9)));
+                       == (function == 0x06
+                           && (pending == modbus::IdBaudEcho || pending == modbus::FormatEcho)));
         }
         // No byte waits past the quiet, nor once its frame is complete.
         const quint8 function = waiting.size() > 1 ? quint8(waiting[1]) : 0;

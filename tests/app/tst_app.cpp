@@ -1,3 +1,4 @@
+#include "app/channelcontrols.h"
 #include "app/form1.h"
 #include "app/room.h"
 #include "modbus/checksum.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -168,14 +170,15 @@ private Q_SLOTS:
         row("Combo8", C, "Frame5", "", 7800, 720, 735, 360);
         row("Command8", B, "Frame5", "Setup Configure", 8760, 480, 1095, 615);
 
-        const char *channels[] = {"V1", "V2", "V3", "V4", "I1", "I2", "I3", "I4"};
-        for (int i = 0; i < 8; ++i) {
-            const char *frame = i < 4 ? "Frame3" : "Frame4";
-            const int left = 240 + (i % 4) * 1200;
-            const QByteArray button = "Command" + QByteArray::number(11 + i);
-            const QByteArray box = "Text" + QByteArray::number(15 + i);
-            row(button.constData(), B, frame, channels[i], left, 1080, 855, 375);
-            row(box.constData(), T, frame, "00.000", left, 480, 855, 495, false, true, {"65.535"});
+        // A channel's button and box take the next place in the frame of its kind.
+        QHash<char, int> placed;
+        for (qsizetype i = 0; i < measure::ChannelCount; ++i) {
+            const char *caption = measure::Channels[i].caption;
+            const char *frame = caption[0] == 'V' ? "Frame3" : "Frame4";
+            const int left = 240 + placed[caption[0]]++ * 1200;
+            const app::ChannelControls &c = app::ChannelControlList[i];
+            row(c.buttonName, B, frame, caption, left, 1080, 855, 375);
+            row(c.boxName, T, frame, "00.000", left, 480, 855, 495, false, true, {"65.535"});
         }
 
         row("Label28", L, "Frame6", "VO1(0~10000)", 240, 360, 2055, 255);

@@ -229,7 +229,7 @@ private Q_SLOTS:
             QDeadlineTimer deadline(20000);
             std::function<void()> click = [&] {
                 if (clicks < 200)
-                    buttons[clicks++ % 8]->click();
+                    buttons[clicks++ % buttons.size()]->click();
                 if (rig.peer.frames().size() >= 200 || deadline.hasExpired())
                     loop.quit();
                 else
@@ -239,7 +239,8 @@ private Q_SLOTS:
             loop.exec();
             QCOMPARE(rig.peer.frames().size(), 200);
             for (int i = 0; i < 200; ++i)
-                QCOMPARE(quint8(rig.peer.frames()[i][3]), sim::inputRegister(i % 8));
+                QCOMPARE(quint8(rig.peer.frames()[i][3]),
+                         sim::inputRegister(i % sim::ChannelCount));
             rig.peer.respond = nullptr; // all answered by now
             // Each request in the log once, in the order it went on the line.
             QCOMPARE(logBytes(rig.form, u"send"), rig.peer.received());

@@ -1,6 +1,7 @@
 // The tool against an independent Modbus implementation: a libmodbus RTU
 // slave on a second pseudo-terminal, bridged to the tool's.
 #include "serial/mscomm.h"
+#include "sim/model.h"
 #include "tests/support/rig.h"
 
 #include <QLineEdit>
@@ -100,21 +101,23 @@ private Q_SLOTS:
         Bridge bridge(tool.master(), other.master());
         Slave slave(other.slavePath());
         QVERIFY(slave.ok);
-        const int registers[8] = {0x04, 0x08, 0x0C, 0x10, 0x05, 0x09, 0x0D, 0x11};
-        const int raw[8] = {1500, 0, 7, 10000, 65535, 250, 4321, 20000};
-        const char *shown[8] = {"1.5", "0", "0.007", "10", "65.535", "0.25", "4.321", "20"};
-        for (int k = 0; k < 8; ++k)
-            slave.map->tab_registers[registers[k]] = static_cast<uint16_t>(raw[k]);
+        // Values worth telling apart, round the channels in the simulator's order (the window's).
+        const int values[] = {1500, 0, 7, 10000, 65535, 250, 4321, 20000};
+        const char *texts[] = {"1.5", "0", "0.007", "10", "65.535", "0.25", "4.321", "20"};
+        const auto raw = [&](int k) { return values[k % std::size(values)]; };
+        const auto shown = [&](int k) { return QString::fromLatin1(texts[k % std::size(texts)]); };
+        for (int k = 0; k < sim::ChannelCount; ++k)
+            slave.map->tab_registers[sim::inputRegister(k)] = static_cast<uint16_t>(raw(k));
 
         Form1 form(noSystemPorts);
         form.Form_Load();
         QLocale::setDefault(QLocale::c());
         form.Command1_Click();
         QVERIFY(form.MSComm1->PortOpen());
-        for (int k = 0; k < 8; ++k) {
+        for (int k = 0; k < sim::ChannelCount; ++k) {
             channelButtons(form)[k]->click();
-            QTRY_COMPARE(channelBoxes(form)[k]->text(), QString::fromLatin1(shown[k]));
-            QCOMPARE(form.Text23->text(), QString::number(raw[k]));
+            QTRY_COMPARE(channelBoxes(form)[k]->text(), shown(k));
+            QCOMPARE(form.Text23->text(), QString::number(raw(k)));
         }
 
         // A write is taken by libmodbus and echoed.

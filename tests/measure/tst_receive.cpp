@@ -1,4 +1,5 @@
 #include "measure/answer.h"
+#include "measure/channels.h"
 #include "serial/mscomm.h"
 #include "tests/support/rig.h"
 
@@ -60,10 +61,10 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("channels");
         QTest::addColumn<QByteArrayList>("lines"); // the bytes of each receive line, newest first
         QTest::addColumn<QString>("baud");         // Baudrate after it: 19200 once reopened
-        const QStringList untouched(8, "00.000");
-        auto with = [&](int box, const QString &text) {
+        const QStringList untouched(measure::ChannelCount, "00.000");
+        auto with = [&](const char *channel, const QString &text) {
             QStringList c = untouched;
-            c[box] = text;
+            c[channelRow(channel)] = text;
             return c;
         };
         const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
@@ -76,19 +77,19 @@ private Q_SLOTS:
               };
         const QByteArray echo = hex("010600140BB8CE8C"), exception = hex("018302C0F1");
         const QByteArray idBaudEcho = hex("01060000010449C9");
-        row("V1 answer", 0, V1Is1500, 1, "1500", with(0, "1.5"), {V1Is1500});
+        row("V1 answer", 0, V1Is1500, 1, "1500", with("V1", "1.5"), {V1Is1500});
         // Byte by byte: a cut at every position, as a USB adapter may deliver it.
-        row("byte by byte", 0, V1Is1500, 7, "1500", with(0, "1.5"), {V1Is1500});
+        row("byte by byte", 0, V1Is1500, 7, "1500", with("V1", "1.5"), {V1Is1500});
         // The tool asks for one register: an answer's byte count is not trusted,
         // whether damaged on the line or not; what follows the 7 bytes is logged
         // once the line falls quiet.
         for (const char *count : {"00", "04", "FF", "3F"}) {
             const QByteArray damaged = hex("0103") + hex(count) + hex("05DCBA8D");
             row(qPrintable(QStringLiteral("byte count %1").arg(count)), 0, damaged, 1, "1500",
-                with(0, "1.5"), {damaged});
+                with("V1", "1.5"), {damaged});
         }
-        row("two registers byte by byte", 5, hex("01030405DC0001FAC5"), 9, "1500", with(5, "1.5"),
-            {hex("FAC5"), hex("01030405DC0001")});
+        row("two registers byte by byte", 5, hex("01030405DC0001FAC5"), 9, "1500",
+            with("I2", "1.5"), {hex("FAC5"), hex("01030405DC0001")});
         row("write echo byte by byte", 3, echo, 8, "00000", untouched, {echo});
         row("write echo in pieces 50 ms apart", 3, echo, 4, "00000", untouched, {echo}, 50);
         // Short of its last byte: logged, and the port reopened, once the line is quiet.
@@ -96,20 +97,20 @@ private Q_SLOTS:
             {}, 0, "19200");
         row("exception byte by byte", 0, exception, 5, "00000", untouched, {exception});
         row("an answer, then the start of another", 0, V1Is1500 + hex("0103"), 1, "1500",
-            with(0, "1.5"), {hex("0103"), V1Is1500});
-        row("FF FF for I1", 4, hex("010302FFFFB9F4"), 1, "65535", with(4, "65.535"),
+            with("V1", "1.5"), {hex("0103"), V1Is1500});
+        row("FF FF for I1", 4, hex("010302FFFFB9F4"), 1, "65535", with("I1", "65.535"),
             {hex("010302FFFFB9F4")});
         // Auto Scan moved on before the answer came: it lands in the next box.
-        row("late answer", 1, V1Is1500, 1, "1500", with(1, "1.5"), {V1Is1500});
+        row("late answer", 1, V1Is1500, 1, "1500", with("V2", "1.5"), {V1Is1500});
         row("awaiting a settings echo", 8, V1Is1500, 1, "1500", untouched, {V1Is1500});
         row("write echo while reading", 3, echo, 1, "00000", untouched, {echo});
         row("other function", 0, hex("01040205DC0000"), 1, "00000", untouched,
             {hex("01040205DC0000")});
         row("exception alone", 0, exception, 1, "00000", untouched, {exception});
-        row("exception, then an answer", 0, exception + V1Is1500, 1, "1500", with(0, "1.5"),
+        row("exception, then an answer", 0, exception + V1Is1500, 1, "1500", with("V1", "1.5"),
             {V1Is1500, exception});
         row("a CRC that does not fit is still shown", 2, hex("0103020064FFFF"), 1, "100",
-            with(2, "0.1"), {hex("0103020064FFFF")});
+            with("V3", "0.1"), {hex("0103020064FFFF")});
     }
 
     void answer()

@@ -1,5 +1,6 @@
 #include "tests/support/rig.h"
 
+#include "measure/channels.h"
 #include "serial/mscomm.h"
 
 #include <QComboBox>
@@ -17,16 +18,40 @@ QStringList itemTexts(const QComboBox *list)
     return texts;
 }
 
+template<typename W, typename Matches>
+QList<W *> byChannel(const Form1 &form, Matches matches)
+{
+    QList<W *> found;
+    for (const measure::Channel &channel : measure::Channels) {
+        const QString caption = QString::fromLatin1(channel.caption);
+        for (W *w : form.findChildren<W *>())
+            if (matches(w, caption))
+                found << w;
+        Q_ASSERT(found.size() == &channel - measure::Channels + 1);
+    }
+    return found;
+}
+
 QList<QLineEdit *> channelBoxes(const Form1 &form)
 {
-    return {form.Text15, form.Text16, form.Text17, form.Text18,
-            form.Text19, form.Text20, form.Text21, form.Text22};
+    return byChannel<QLineEdit>(form, [](QLineEdit *box, const QString &caption) {
+        return box->accessibleName() == caption + QStringLiteral(" value");
+    });
 }
 
 QList<QPushButton *> channelButtons(const Form1 &form)
 {
-    return {form.Command11, form.Command12, form.Command13, form.Command14,
-            form.Command15, form.Command16, form.Command17, form.Command18};
+    return byChannel<QPushButton>(form, [](QPushButton *button, const QString &caption) {
+        return button->text() == caption;
+    });
+}
+
+int channelRow(const QString &caption)
+{
+    for (qsizetype i = 0; i < measure::ChannelCount; ++i)
+        if (caption == QLatin1String(measure::Channels[i].caption))
+            return int(i);
+    return -1;
 }
 
 QStringList logLines(const Form1 &form)

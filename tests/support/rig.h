@@ -17,10 +17,13 @@ QStringList noSystemPorts();
 // A list's items, in order.
 QStringList itemTexts(const QComboBox *list);
 
-// The value boxes and read buttons of V1..V4, I1..I4 by the window's names: the
-// tests' own list, so that a mix-up in the tool's channel table shows.
+// The value boxes and read buttons of the channels, in the channel table's
+// order, found as the operator finds them (the button by its caption, the box
+// by its name "V1 value"), so that a mix-up in the window's wiring shows.
 QList<QLineEdit *> channelBoxes(const Form1 &form);
 QList<QPushButton *> channelButtons(const Form1 &form);
+// A channel's row in the channel table by its caption ("I1").
+int channelRow(const QString &caption);
 
 // The log's lines, newest first.
 QStringList logLines(const Form1 &form);
