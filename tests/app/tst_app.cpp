@@ -281,9 +281,10 @@ private Q_SLOTS:
             QCOMPARE(form.Text10->palette().color(group, QPalette::Base), QColor(255, 255, 0));
             QCOMPARE(form.Text23->palette().color(group, QPalette::Base), QColor(255, 128, 255));
             const QList<QLineEdit *> boxes = channelBoxes(form);
-            for (int i = 0; i < boxes.size(); ++i) // green for V1..V4, pink for I1..I4
+            for (int i = 0; i < boxes.size(); ++i) // green for the voltages, pink for the currents
                 QCOMPARE(boxes[i]->palette().color(group, QPalette::Base),
-                         i < 4 ? QColor(0, 255, 0) : QColor(255, 192, 192));
+                         measure::Channels[i].caption[0] == 'V' ? QColor(0, 255, 0)
+                                                                : QColor(255, 192, 192));
             QCOMPARE(form.Label30->palette().color(group, QPalette::WindowText), QColor(255, 0, 0));
         }
     }
@@ -384,8 +385,21 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&form));
         // Tab from the first focus on, as a screen reader names each stop (on Linux a list's
         // name is its text, and the label it is labelled by comes first among its relations).
+        const QString id = "Device ID(01~F7)";
+        QStringList expected{"Port",    "Baudrate",       "Parity", "Stop",           id,
+                             "Connect", "Baudrate",       id,       "Setup Baudrate", "Parity",
+                             "Stop",    "Setup Configure"};
+        for (const measure::Channel &channel : measure::Channels)
+            expected << channel.caption;
+        expected << "VO1(0~10000)"
+                 << "Setup VO1"
+                 << "VO2(0~10000)"
+                 << "Setup VO2"
+                 << "Clear"
+                 << "Traffic log"
+                 << "Port";
         QStringList heard;
-        for (int i = 0; i < 27; ++i) {
+        for (qsizetype i = 0; i < expected.size(); ++i) {
             QAccessibleInterface *stop
                 = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
             if (stop->role() == QAccessible::ComboBox)
@@ -393,34 +407,7 @@ private Q_SLOTS:
             heard << stop->text(QAccessible::Name);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        const QString id = "Device ID(01~F7)";
-        QCOMPARE(heard, QStringList({"Port",
-                                     "Baudrate",
-                                     "Parity",
-                                     "Stop",
-                                     id,
-                                     "Connect",
-                                     "Baudrate",
-                                     id,
-                                     "Setup Baudrate",
-                                     "Parity",
-                                     "Stop",
-                                     "Setup Configure",
-                                     "V1",
-                                     "V2",
-                                     "V3",
-                                     "V4",
-                                     "I1",
-                                     "I2",
-                                     "I3",
-                                     "I4",
-                                     "VO1(0~10000)",
-                                     "Setup VO1",
-                                     "VO2(0~10000)",
-                                     "Setup VO2",
-                                     "Clear",
-                                     "Traffic log",
-                                     "Port"}));
+        QCOMPARE(heard, expected);
 
         // Space and Enter press the button that has the focus.
         QSignalSpy presses(form.Command4, &QPushButton::clicked);

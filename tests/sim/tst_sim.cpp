@@ -119,7 +119,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, request);
         QFETCH(QByteArray, expected);
         sim::ModuleOptions options;
-        options.inputs[7] = 65535;
+        options.inputs[sim::channelIndex(u"I4")] = 65535;
         sim::Module module(options);
         QCOMPARE(module.answer(request).toHex(' '), expected.toHex(' '));
         QVERIFY(expected.isEmpty() || checkFits(expected));
@@ -315,7 +315,7 @@ private Q_SLOTS:
         QTest::newRow("id F8") << QStringList{"--id", "F8"} << false << "";
         QTest::newRow("baud 1200") << QStringList{"--baud", "1200"} << false << "";
         QTest::newRow("format 8X1") << QStringList{"--format", "8X1"} << false << "";
-        QTest::newRow("value V5") << QStringList{"--value", "V5=1"} << false << "";
+        QTest::newRow("value V9") << QStringList{"--value", "V9=1"} << false << "";
         QTest::newRow("value 65536") << QStringList{"--value", "I4=65536"} << false << "";
         QTest::newRow("com 10") << QStringList{"--com", "10"} << false << "";
         QTest::newRow("com and device")
