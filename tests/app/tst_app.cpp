@@ -419,8 +419,14 @@ private Q_SLOTS:
     void lists()
     {
         Form1 form(noSystemPorts);
-        const QStringList bauds{"2400", "4800", "9600", "14400", "19200", "38400", "115200"};
-        const QList<int> baudCodes{1, 2, 3, 4, 5, 6, 7};
+        // The module's rates with their codes, the first seven as the module was made.
+        QStringList bauds;
+        QList<int> baudCodes;
+        for (const modbus::BaudRate &b : modbus::BaudRates)
+            bauds << QString::number(b.rate), baudCodes << b.code;
+        QCOMPARE(bauds.first(7),
+                 QStringList({"2400", "4800", "9600", "14400", "19200", "38400", "115200"}));
+        QCOMPARE(baudCodes.first(7), QList<int>({1, 2, 3, 4, 5, 6, 7}));
         QCOMPARE(itemTexts(form.Combo1), bauds);
         QCOMPARE(itemTexts(form.Combo2), bauds);
         QCOMPARE(itemValues(form.Combo1), baudCodes);

@@ -106,7 +106,7 @@ private Q_SLOTS:
         QTest::newRow("write an input") << framed("010600040001") << framed("018602");
         QTest::newRow("function 04") << framed("010400040001") << framed("018401");
         QTest::newRow("function 05") << framed("01050004FF00") << framed("018501");
-        QTest::newRow("baud code 8") << framed("010600000108") << framed("018603");
+        QTest::newRow("baud code 00") << framed("010600000100") << framed("018603");
         QTest::newRow("device ID 00") << framed("010600000006") << framed("018603");
         QTest::newRow("device ID F8") << framed("01060000F806") << framed("018603");
         QTest::newRow("parity code 1") << framed("010600011600") << framed("018603");
