@@ -454,11 +454,12 @@ private Q_SLOTS:
         QVERIFY(c->isEditable());
         QCOMPARE(c->completer(), nullptr);
         c->lineEdit()->selectAll();
+        const int count = c->count();
         QTest::keyClicks(c->lineEdit(), "1234");
         QCOMPARE(c->currentText(), QStringLiteral("1234"));
         QCOMPARE(c->currentIndex(), -1);
         QTest::keyClick(c->lineEdit(), Qt::Key_Return);
-        QCOMPARE(c->count(), 7); // Enter never adds the typed text
+        QCOMPARE(c->count(), count); // Enter never adds the typed text
         c->lineEdit()->selectAll();
         QTest::keyClicks(c->lineEdit(), "9600");
         QCOMPARE(c->currentIndex(), 2);
