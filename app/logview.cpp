@@ -8,6 +8,7 @@
 #include <QTextBlock>
 #include <QtMath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace app {
@@ -57,10 +58,17 @@ private:
     Look drawn;
 };
 
-// A line's image: its whole height, and every pixel its last glyph may touch.
-QSize pixelSize(const QSizeF &size, qreal ratio)
+// Whether nothing was drawn on the image outside the box: all of it still has the base colour.
+bool drawnOnlyWithin(const QImage &image, const QRect &box, QRgb base)
 {
-    return {qCeil(size.width() * ratio), qRound(size.height() * ratio)};
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        const int from = y >= box.top() && y <= box.bottom() ? box.right() + 1 : 0;
+        if (std::any_of(row + from, row + image.width(),
+                        [base](QRgb pixel) { return pixel != base; }))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -73,15 +81,14 @@ LogView::LogView(QWidget *parent)
 
 // A new line at the top moves every line below it, so the editor draws every visible line again,
 // glyph by glyph, for each line the log takes. A line's pixels do not change as it moves down, as
-// long as it moves by whole pixels: each line is drawn once into an image, and the images are
-// copied into place. Whatever else the editor may have to draw (a selection, the caret, the
-// placeholder, lines at fractions of a pixel) it draws itself.
+// long as it moves by whole pixels: each line is drawn once into an image of the part the view
+// shows, and the images are copied into place. Whatever else the editor may have to draw (a
+// selection, the caret, the placeholder, lines at fractions of a pixel, a line that draws
+// outside its place) it draws itself.
 void LogView::paintEvent(QPaintEvent *event)
 {
-    if (!paintFromImages(event)) {
-        drawn.clear();
+    if (!paintFromImages(event))
         QPlainTextEdit::paintEvent(event);
-    }
 }
 
 bool LogView::paintFromImages(QPaintEvent *event)
@@ -101,62 +108,83 @@ bool LogView::paintFromImages(QPaintEvent *event)
     QPointF offset = contentOffset();
     if (!whole(offset.x()) || !whole(offset.y()))
         return false;
+    const Look now{font(),
+                   context.palette.text().color(),
+                   palette().base().color(),
+                   ratio,
+                   offset.x(),
+                   viewport()->width()};
+    if (now != look) {
+        drawn.clear();
+        look = now;
+    }
+    // Where the editor draws: the area to paint, short of the right margin.
+    QRect area = event->rect();
+    area.setRight(
+        qMin(area.right(),
+             int(offset.x()
+                 + qMax(qreal(look.width), document()->documentLayout()->documentSize().width())
+                 - document()->documentMargin() + cursorWidth())));
 
-    // The lines to draw, checked before anything is drawn.
+    // The lines to draw, each as an image, had before anything is drawn.
     struct Line
     {
-        QTextBlock block;
-        QRectF place;
+        qreal top;
+        QImage image;
     };
     QList<Line> lines;
-    const QRect area = event->rect();
+    Drawn kept;
     const int bottom = viewport()->height();
     for (QTextBlock block = firstVisibleBlock(); block.isValid() && offset.y() <= bottom;
          block = block.next()) {
         const QRectF place = blockBoundingRect(block).translated(offset);
         if (!whole(place.height()) || block.blockFormat().background() != Qt::NoBrush)
             return false;
-        if (block.isVisible() && place.bottom() >= area.top() && place.top() <= area.bottom())
-            lines.append({block, place});
+        if (block.isVisible() && place.bottom() >= area.top() && place.top() <= area.bottom()) {
+            // The last line is taller by the margin below it.
+            const std::pair key(block.text(), place.height());
+            const auto found = drawn.constFind(key);
+            const std::optional<QImage> image
+                = found != drawn.cend() ? *found : lineImage(block, place);
+            kept.insert(key, image);
+            if (!image) {
+                drawn = std::move(kept);
+                return false;
+            }
+            lines.append({place.top(), *image});
+        }
         offset.ry() += place.height();
     }
+    drawn = std::move(kept);
 
     QPainter painter(viewport());
     painter.setClipRect(area);
-    QHash<QString, QImage> kept;
-    for (const Line &line : std::as_const(lines)) {
-        const QString text = line.block.text();
-        QImage image = drawn.value(text);
-        if (image.size() != pixelSize(line.place.size(), ratio))
-            image = lineImage(line.block, line.place.size(), painter);
-        painter.drawImage(line.place.topLeft(), image);
-        kept.insert(text, image);
-    }
-    drawn = std::move(kept);
+    for (const Line &line : std::as_const(lines))
+        painter.drawImage(QPointF(0, line.top), line.image);
     return true;
 }
 
-// The line as the editor draws it onto its background, with the painter's pen and font.
-QImage LogView::lineImage(const QTextBlock &block, const QSizeF &size, const QPainter &like)
+// The part of a line that the view shows, as the editor draws it onto its background; none
+// when the line draws outside its place (marks above or below its letters, say), which an
+// image of the place would cut. To see that, the line is drawn across the whole view with
+// room for a line above and below it (what reaches further is not seen).
+std::optional<QImage> LogView::lineImage(const QTextBlock &block, const QRectF &place)
 {
-    const qreal ratio = viewport()->devicePixelRatioF();
-    QImage image(pixelSize(size, ratio), QImage::Format_RGB32);
+    const qreal ratio = look.ratio;
+    const qreal room = place.height();
+    QImage image(qRound(look.width * ratio), qRound(3 * room * ratio), QImage::Format_RGB32);
     image.setDevicePixelRatio(ratio);
-    image.fill(palette().base().color());
+    image.fill(look.base);
     QPainter painter(&image);
-    painter.setPen(like.pen());
-    painter.setFont(like.font());
-    block.layout()->draw(&painter, QPointF());
-    return image;
-}
-
-void LogView::changeEvent(QEvent *event)
-{
-    // What a line looks like depends on these.
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange
-        || event->type() == QEvent::StyleChange)
-        drawn.clear();
-    QPlainTextEdit::changeEvent(event);
+    painter.setPen(look.text);
+    block.layout()->draw(&painter, QPointF(place.left(), room));
+    painter.end();
+    const QRect box(0, qRound(room * ratio),
+                    qCeil(qBound(0.0, place.right(), qreal(look.width)) * ratio),
+                    qRound(place.height() * ratio));
+    if (!drawnOnlyWithin(image, box, look.base.rgb()))
+        return std::nullopt;
+    return image.copy(box);
 }
 
 } // namespace app

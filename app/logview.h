@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QHash>
 #include <QImage>
 #include <QPlainTextEdit>
+
+#include <optional>
+#include <utility>
 
 namespace app {
 
@@ -16,14 +21,27 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     bool paintFromImages(QPaintEvent *event);
-    QImage lineImage(const QTextBlock &block, const QSizeF &size, const QPainter &like);
+    std::optional<QImage> lineImage(const QTextBlock &block, const QRectF &place);
 
-    // The lines drawn by the last paint, each as it looks, by its text.
-    QHash<QString, QImage> drawn;
+    // What a line's image depends on besides its text.
+    struct Look
+    {
+        QFont font;
+        QColor text;
+        QColor base;
+        qreal ratio = 0;
+        qreal left = 0; // where the lines start, left of the view when scrolled
+        int width = 0;  // the view's
+        bool operator==(const Look &) const = default;
+    };
+    Look look;
+    // The lines drawn by the last paint, by their text and height: the part of each the view
+    // shows, or nothing for a line that draws outside its place, which only the editor can draw.
+    using Drawn = QHash<std::pair<QString, qreal>, std::optional<QImage>>;
+    Drawn drawn;
 };
 
 } // namespace app

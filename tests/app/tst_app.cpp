@@ -305,11 +305,28 @@ private Q_SLOTS:
         QTest::addColumn<int>("down");
         QTest::addColumn<int>("right");
         QTest::addColumn<bool>("selection");
-        QTest::newRow("a few lines") << 3 << 1 << 0 << 0 << false;
-        QTest::newRow("full, more since") << 300 << 20 << 0 << 0 << false;
-        QTest::newRow("scrolled down") << 300 << 2 << 40 << 0 << false;
-        QTest::newRow("scrolled right") << 300 << 2 << 0 << 100 << false;
-        QTest::newRow("a selection") << 300 << 2 << 0 << 0 << true;
+        QTest::addColumn<bool>("disabled");
+        QTest::addColumn<QStringList>("texts"); // what follows the time, line by line in turn
+        const QStringList answer{QStringLiteral("receive  01 03 02 05 DC BA 8D")};
+        // A module flooding the line: receive lines of the longest length.
+        const QStringList flood{QLatin1String("receive  ")
+                                + QByteArray(10900, 'U').toHex(' ').toUpper()};
+        // Marks above and below the line, from a localized system message.
+        const QStringList localized{
+            answer[0], QStringLiteral("COM 3 (/dev/ttyUSB0): لا يوجد مثل هذا الجِهَازِ أو العُنْوَانِ"),
+            QStringLiteral("COM 3 (/dev/ttyUSB0): ไม่มีอุปกรณ์หรือที่อยู่ดังกล่าว"), answer[0],
+            QStringLiteral("COM 3 (/dev/ttyUSB0): Không có thiết bị hoặc địa chỉ như vậy")};
+        QTest::newRow("a few lines") << 3 << 1 << 0 << 0 << false << false << answer;
+        QTest::newRow("full, more since") << 300 << 20 << 0 << 0 << false << false << answer;
+        QTest::newRow("scrolled down") << 300 << 2 << 40 << 0 << false << false << answer;
+        QTest::newRow("scrolled right") << 300 << 2 << 0 << 100 << false << false << answer;
+        QTest::newRow("a selection") << 300 << 2 << 0 << 0 << true << false << answer;
+        QTest::newRow("disabled") << 300 << 2 << 0 << 0 << false << true << answer;
+        QTest::newRow("a flood") << 16 << 1 << 0 << 0 << false << false << flood;
+        QTest::newRow("a long line, scrolled far right")
+            << 30 << 1 << 0 << 150000 << false << false << (answer + flood);
+        QTest::newRow("localized") << 30 << 2 << 0 << 0 << false << false << localized;
+        QTest::newRow("localized, scrolled") << 30 << 2 << 3 << 0 << false << false << localized;
     }
 
     void logLooksAsDrawnByTheEditor()
@@ -319,6 +336,8 @@ private Q_SLOTS:
         QFETCH(int, down);
         QFETCH(int, right);
         QFETCH(bool, selection);
+        QFETCH(bool, disabled);
+        QFETCH(QStringList, texts);
         Form1 form(noSystemPorts);
         QPlainTextEdit editor;
         editor.setFont(form.Text1->font());
@@ -327,9 +346,10 @@ private Q_SLOTS:
         editor.setReadOnly(true);
         editor.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         editor.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        const auto line = [](int i) {
-            return QStringLiteral("2026/12/07 10:15:%1 receive  01 03 02 05 DC BA 8D\r\n")
-                .arg(i % 60);
+        const auto line = [&texts](int i) {
+            return QStringLiteral("2026/12/07 10:15:%1 %2\r\n")
+                .arg(i % 60)
+                .arg(texts[i % texts.size()]);
         };
         for (int i = 0; i < lines; ++i)
             form.prependLog(line(i));
@@ -337,6 +357,10 @@ private Q_SLOTS:
         for (int i = 0; i < linesSincePainted; ++i)
             form.prependLog(line(lines + i));
         editor.setPlainText(form.Text1->toPlainText());
+        // Shown, though not on the screen: each grab of a hidden editor lays it out anew and
+        // scrolls it back to the left.
+        editor.setAttribute(Qt::WA_DontShowOnScreen);
+        editor.show();
         for (QPlainTextEdit *log : {static_cast<QPlainTextEdit *>(form.Text1), &editor}) {
             log->verticalScrollBar()->setValue(down);
             log->horizontalScrollBar()->setValue(right);
@@ -345,6 +369,7 @@ private Q_SLOTS:
                 cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
                 log->setTextCursor(cursor);
             }
+            log->setDisabled(disabled);
         }
         QCOMPARE(form.Text1->viewport()->grab().toImage(), editor.viewport()->grab().toImage());
     }
