@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "modbus/logline.h"
 
+#include <QCoreApplication>
 #include <QPlainTextEdit>
 
 #include <benchmark/benchmark.h>
@@ -38,6 +39,23 @@ BENCHMARK(prependLine)
     ->Arg(100000)
     ->Arg(1000000)
     ->Unit(benchmark::kMicrosecond);
+
+// A line with a time of its own, as at a read a second, and the log painted again: the new
+// line drawn, the others moved down.
+void showLine(benchmark::State &state)
+{
+    Form1 form(noPorts);
+    form.show();
+    fill(form, 1000);
+    QCoreApplication::processEvents(); // the window shown
+    int second = 0;
+    for (auto _ : state) {
+        form.prependLog(modbus::logLine(QStringLiteral("2026/12/07 10:15:%1").arg(++second),
+                                        u"send", QByteArray::fromHex("010300040001C5CB")));
+        form.Text1->viewport()->repaint();
+    }
+}
+BENCHMARK(showLine)->Unit(benchmark::kMicrosecond);
 
 // For comparison: the whole text rewritten with the new line in front.
 void rewriteLog(benchmark::State &state)
