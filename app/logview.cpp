@@ -8,7 +8,6 @@
 #include <QTextBlock>
 #include <QtMath>
 
-#include <algorithm>
 #include <cmath>
 
 namespace app {
@@ -58,17 +57,14 @@ private:
     Look drawn;
 };
 
-// Whether nothing was drawn on the image outside the box: all of it still has the base colour.
-bool drawnOnlyWithin(const QImage &image, const QRect &box, QRgb base)
+// Whether every pixel from one to the other has the base colour. Without a branch a pixel, the
+// compiler compares many at once.
+bool blank(const QRgb *from, const QRgb *to, QRgb base)
 {
-    for (int y = 0; y < image.height(); ++y) {
-        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        const int from = y >= box.top() && y <= box.bottom() ? box.right() + 1 : 0;
-        if (std::any_of(row + from, row + image.width(),
-                        [base](QRgb pixel) { return pixel != base; }))
-            return false;
-    }
-    return true;
+    QRgb differs = 0;
+    for (const QRgb *pixel = from; pixel != to; ++pixel)
+        differs |= *pixel ^ base;
+    return differs == 0;
 }
 
 } // namespace
@@ -166,25 +162,33 @@ bool LogView::paintFromImages(QPaintEvent *event)
 
 // The part of a line that the view shows, as the editor draws it onto its background; none
 // when the line draws outside its place (marks above or below its letters, say), which an
-// image of the place would cut. To see that, the line is drawn across the whole view with
-// room for a line above and below it (what reaches further is not seen).
+// image of the place would cut. To see that, the line is drawn with room for a line above and
+// below it and after its text (what reaches further is not seen).
 std::optional<QImage> LogView::lineImage(const QTextBlock &block, const QRectF &place)
 {
-    const qreal ratio = look.ratio;
+    const QTextLayout *layout = block.layout();
+    qreal textRight = 0;
+    for (int i = 0; i < layout->lineCount(); ++i)
+        textRight = qMax(textRight, layout->lineAt(i).naturalTextRect().right());
     const qreal room = place.height();
-    QImage image(qRound(look.width * ratio), qRound(3 * room * ratio), QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
+    const qreal right = qMin(qreal(look.width), place.left() + textRight + room);
+    if (right <= 0)
+        return QImage(); // all of it left of the view
+    const int width = qCeil(right * look.ratio);
+    const int height = qRound(room * look.ratio);
+    QImage image(width, 3 * height, QImage::Format_RGB32);
+    image.setDevicePixelRatio(look.ratio);
     image.fill(look.base);
     QPainter painter(&image);
     painter.setPen(look.text);
-    block.layout()->draw(&painter, QPointF(place.left(), room));
+    layout->draw(&painter, QPointF(place.left(), room));
     painter.end();
-    const QRect box(0, qRound(room * ratio),
-                    qCeil(qBound(0.0, place.right(), qreal(look.width)) * ratio),
-                    qRound(place.height() * ratio));
-    if (!drawnOnlyWithin(image, box, look.base.rgb()))
+    const auto *pixels = reinterpret_cast<const QRgb *>(image.constBits());
+    const qsizetype band = qsizetype(width) * height;
+    if (!blank(pixels, pixels + band, look.base.rgb())
+        || !blank(pixels + 2 * band, pixels + 3 * band, look.base.rgb()))
         return std::nullopt;
-    return image.copy(box);
+    return image.copy(0, height, width, height);
 }
 
 } // namespace app
