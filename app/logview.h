@@ -26,7 +26,7 @@ private:
     bool paintFromImages(QPaintEvent *event);
     std::optional<QImage> lineImage(const QTextBlock &block, const QRectF &place);
 
-    // What a line's image depends on besides its text.
+    // What a line's image depends on besides its text and height.
     struct Look
     {
         QFont font;
