@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyleOptionButton>
@@ -91,6 +92,29 @@ QSize neededSize(QWidget *control)
 }
 
 int right(const QWidget *w) { return w->x() + w->width(); }
+int bottom(const QWidget *w) { return w->y() + w->height(); }
+
+// Whether two places share some height, or some width.
+bool sideBySide(const QRect &a, const QRect &b)
+{
+    return a.y() < b.y() + b.height() && b.y() < a.y() + a.height();
+}
+bool oneAboveTheOther(const QRect &a, const QRect &b)
+{
+    return a.x() < b.x() + b.width() && b.x() < a.x() + a.width();
+}
+
+// The space the style puts between controls side by side or one above the other.
+int spacing(const QWidget *container, Qt::Orientation orientation)
+{
+    const QStyle *style = container->style();
+    const int gap
+        = style->pixelMetric(orientation == Qt::Horizontal ? QStyle::PM_LayoutHorizontalSpacing
+                                                           : QStyle::PM_LayoutVerticalSpacing);
+    return gap >= 0 ? gap
+                    : style->layoutSpacing(QSizePolicy::DefaultType, QSizePolicy::DefaultType,
+                                           orientation);
+}
 
 } // namespace
 
@@ -120,18 +144,22 @@ void makeRoom(QWidget *container)
     if (controls.isEmpty())
         return;
 
-    int left = container->width(), designRight = 0;
+    int left = container->width(), designRight = 0, designBottom = 0;
     for (const QWidget *w : controls) {
         left = std::min(left, w->x());
         designRight = std::max(designRight, right(w));
+        designBottom = std::max(designBottom, bottom(w));
     }
     QWidgetList reachingRight;
     for (QWidget *w : controls)
         if (right(w) == designRight)
             reachingRight << w;
     const int margin = std::min(left, container->width() - designRight);
+    const int bottomMargin = container->height() - designBottom;
 
+    QHash<const QWidget *, QRect> design;
     for (QWidget *w : controls) {
+        design.insert(w, w->geometry());
         if (qobject_cast<QGroupBox *>(w))
             makeRoom(w);
         const QSize need = neededSize(w);
@@ -139,30 +167,52 @@ void makeRoom(QWidget *container)
     }
 
     // Column by column from the left: a control moves only as far as the controls already
-    // placed beside it (sharing some of its height) need, and its column moves with it.
+    // placed beside it (sharing some of its designed height) need, and its column moves with
+    // it. What grew taller into the row below moves that row down next, not this one right.
     std::map<int, QWidgetList> columns;
     for (QWidget *w : controls)
         columns[w->x()] << w;
-    QStyle *style = container->style();
-    int gap = style->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
-    if (gap < 0)
-        gap = style->layoutSpacing(QSizePolicy::DefaultType, QSizePolicy::DefaultType,
-                                   Qt::Horizontal);
+    const int gap = spacing(container, Qt::Horizontal);
     QWidgetList placed;
     for (const auto &[x, column] : columns) {
         int shift = 0;
         for (const QWidget *w : column)
             for (const QWidget *p : placed)
-                if (w->y() < p->y() + p->height() && p->y() < w->y() + w->height())
+                if (sideBySide(design[w], design[p]))
                     shift = std::max(shift, right(p) + gap - x);
         for (QWidget *w : column)
             w->move(w->x() + shift, w->y());
         placed << column;
     }
 
-    int newRight = designRight;
-    for (const QWidget *w : controls)
+    // Then row by row from the top: a row moves down at least as far as the rows above it,
+    // further where a control above it (sharing some of its width) now reaches into it, and
+    // in a frame it starts below the frame's caption.
+    std::map<int, QWidgetList> rows;
+    for (QWidget *w : controls)
+        rows[w->y()] << w;
+    const int lineGap = spacing(container, Qt::Vertical);
+    // A frame's caption is drawn in the frame's own font at its top.
+    const int top = qobject_cast<QGroupBox *>(container) ? container->fontMetrics().height() : 0;
+    int shift = 0;
+    placed.clear();
+    for (const auto &[y, row] : rows) {
+        shift = std::max(shift, top - y);
+        for (const QWidget *w : row)
+            for (const QWidget *p : placed)
+                if (oneAboveTheOther(w->geometry(), p->geometry()))
+                    shift = std::max(shift, bottom(p) + lineGap - y);
+        for (QWidget *w : row)
+            w->move(w->x(), y + shift);
+        placed << row;
+    }
+
+    int newRight = designRight, newBottom = designBottom;
+    for (const QWidget *w : controls) {
         newRight = std::max(newRight, right(w));
+        newBottom = std::max(newBottom, bottom(w));
+    }
+    container->resize(container->width(), std::max(container->height(), newBottom + bottomMargin));
     if (newRight + margin <= container->width())
         return;
     for (QWidget *w : reachingRight)

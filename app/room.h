@@ -26,9 +26,10 @@ void alsoShows(QWidget *control, const QStringList &texts);
 // Makes room for whole captions and values in the window and its frames, in the fonts they
 // are drawn with: every shown control grows to what its texts need (a label takes just its
 // caption's size); a control that then runs into the next one along its row pushes it right,
-// together with what shares its left edge (a label and its box); a container grows only when
-// its content no longer fits, and what reached its right edge keeps reaching it. Rows keep
-// their vertical place; hidden controls, never shown, keep theirs.
+// together with what shares its left edge (a label and its box); one that grew into what lies
+// below it pushes that row, and every row below, down, as does a frame's caption that grew
+// taller; a container grows only when its content no longer fits, and what reached its right
+// edge keeps reaching it. Hidden controls, never shown, keep their places.
 void makeRoom(QWidget *container);
 
 } // namespace app

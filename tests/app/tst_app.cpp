@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QHash>
@@ -90,8 +91,11 @@ private Q_SLOTS:
     {
         // A run with a face of other metrics standing in for the Ming one.
         if (const QString face = qEnvironmentVariable("DUVE_TEST_FACE"); !face.isEmpty()) {
+            QVERIFY2(QFontDatabase::hasFamily(face), qPrintable(face));
             QFont::insertSubstitution(QStringLiteral("新細明體"), face);
-            QCOMPARE(QFontInfo(QFont(QStringLiteral("新細明體"))).family(), face);
+            // A face in more than one foundry's files is named with its foundry: "C059 [UKWN]".
+            QCOMPARE(QFontInfo(QFont(QStringLiteral("新細明體"))).family(),
+                     QFontInfo(QFont(face)).family());
         }
     }
 
@@ -230,9 +234,10 @@ private Q_SLOTS:
         // The control's own flag, whatever its frame's state.
         QCOMPARE(w->testAttribute(Qt::WA_ForceDisabled), disabled);
 
-        // Controls keep their row and move right along it only; what is never shown stays put.
+        // Controls move right along their row and down with it only; what is never shown
+        // stays put.
         const QRect design(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
-        QCOMPARE(w->y(), design.y());
+        QVERIFY(w->y() >= design.y());
         QVERIFY(w->x() >= design.x());
         if (!w->isVisibleTo(&form)) {
             QCOMPARE(w->geometry(), design);
