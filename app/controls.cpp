@@ -109,24 +109,24 @@ QList<std::pair<QString, int>> baudItems()
 
 } // namespace
 
-void Form1::buildControls()
+void Form1::buildControls(QWidget *page)
 {
-    // Placed directly on the window.
-    Frame1 = frame(this, "Frame1", "COM", 360, 360, 12375, 1215);
-    Frame5 = frame(this, "Frame5", "Device Configure", 360, 1800, 12375, 1215);
-    Frame3 = frame(this, "Frame3", "Voltage", 360, 3240, 6135, 1695);
-    Frame4 = frame(this, "Frame4", "Current", 6600, 3240, 6135, 1695);
-    Command7 = button(this, "Command7", "Auto Scan", 360, 5040, 1575, 375, Hidden | Disabled);
-    Command6 = button(this, "Command6", "One shot", 2160, 5040, 1335, 375, Hidden | Disabled);
-    Label23 = label(this, "Label23", "Register", 6600, 5040, 1095, 375, Hidden | Disabled);
-    Text10 = textBox(this, "Text10", "0004", 7680, 5040, 735, 390, Hidden | Disabled);
-    Label24 = label(this, "Label24", "Value", 8640, 5040, 855, 375, Hidden | Disabled);
-    Text23 = textBox(this, "Text23", "00000", 9480, 5040, 855, 435, Hidden | Disabled);
-    Frame6 = frame(this, "Frame6", "VO Configure", 360, 5520, 12375, 1455);
-    Command4 = button(this, "Command4", "Clear", 360, 7080, 1095, 375);
-    Text5 = textBox(this, "Text5", "Text5", 10320, 7080, 2175, 375, Hidden);
-    Text1 = place(new app::LogView(this), "Text1", 360, 7560, 12375, 2655, Shown);
-    Frame2 = frame(this, "Frame2", QStringLiteral("命令"), 360, 7680, 9975, 975, Hidden | Disabled);
+    // Placed directly on the window's page.
+    Frame1 = frame(page, "Frame1", "COM", 360, 360, 12375, 1215);
+    Frame5 = frame(page, "Frame5", "Device Configure", 360, 1800, 12375, 1215);
+    Frame3 = frame(page, "Frame3", "Voltage", 360, 3240, 6135, 1695);
+    Frame4 = frame(page, "Frame4", "Current", 6600, 3240, 6135, 1695);
+    Command7 = button(page, "Command7", "Auto Scan", 360, 5040, 1575, 375, Hidden | Disabled);
+    Command6 = button(page, "Command6", "One shot", 2160, 5040, 1335, 375, Hidden | Disabled);
+    Label23 = label(page, "Label23", "Register", 6600, 5040, 1095, 375, Hidden | Disabled);
+    Text10 = textBox(page, "Text10", "0004", 7680, 5040, 735, 390, Hidden | Disabled);
+    Label24 = label(page, "Label24", "Value", 8640, 5040, 855, 375, Hidden | Disabled);
+    Text23 = textBox(page, "Text23", "00000", 9480, 5040, 855, 435, Hidden | Disabled);
+    Frame6 = frame(page, "Frame6", "VO Configure", 360, 5520, 12375, 1455);
+    Command4 = button(page, "Command4", "Clear", 360, 7080, 1095, 375);
+    Text5 = textBox(page, "Text5", "Text5", 10320, 7080, 2175, 375, Hidden);
+    Text1 = place(new app::LogView(page), "Text1", 360, 7560, 12375, 2655, Shown);
+    Frame2 = frame(page, "Frame2", QStringLiteral("命令"), 360, 7680, 9975, 975, Hidden | Disabled);
 
     for (QPushButton *b : {Command4, Command6, Command7})
         b->setFont(captionFont());

@@ -25,16 +25,18 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
 
     setWindowTitle(QStringLiteral("ORVEX Duve2.0.0"));
     setWindowIcon(QIcon(QStringLiteral(":/duve.svg")));
-    resize(12975 * logicalDpiX() / 1440, 10395 * logicalDpiY() / 1440);
     QPalette background = palette();
     background.setColor(QPalette::Window, QColor(128, 255, 255));
     setPalette(background);
     setAutoFillBackground(true);
 
-    buildControls();
+    // The design's window area; it scrolls where the screen is smaller.
+    auto *page = new QWidget(this);
+    page->resize(12975 * logicalDpiX() / 1440, 10395 * logicalDpiY() / 1440);
+    buildControls(page);
     // Whole captions before exact places: the substitute face draws wider than the design's.
-    app::makeRoom(this);
-    setFixedSize(size());
+    app::makeRoom(page);
+    app::fitToScreen(this, page);
     MSComm1 = new MSComm([this](int n) { return comPortDevice(n); }, this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
 

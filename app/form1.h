@@ -136,7 +136,8 @@ public:
     void logMessage(const QString &message);
 
 private:
-    void buildControls();
+    // Places the controls on the page that the window shows.
+    void buildControls(QWidget *page);
     void scanPorts();
     void portLost(const QString &reason);
     void logReceived(const QByteArray &bytes);

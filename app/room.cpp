@@ -1,13 +1,21 @@
 #include "app/room.h"
 
+#include <QApplication>
+#include <QBoxLayout>
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
+#include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <map>
@@ -116,6 +124,86 @@ int spacing(const QWidget *container, Qt::Orientation orientation)
                                            orientation);
 }
 
+// Sizes a window to its screen: at start, once the window manager has framed it (and moved it
+// into the frame), and on every change of screen.
+class ScreenFit : public QObject
+{
+public:
+    ScreenFit(QWidget *window, QScrollArea *area)
+        : QObject(window)
+        , window(window)
+        , area(area)
+    {
+        window->installEventFilter(this);
+    }
+
+    void fit()
+    {
+        const QSize designed = area->widget()->size();
+        QRect free = window->screen()->availableGeometry();
+        const QSize frame = window->frameGeometry().size() - window->size();
+        // The frame comes in whole pixels of the window's scale, rounded: a border thinner than
+        // one of them (a screen pixel at 2.5) counts as none, so keep one clear of the edges.
+        if (!frame.isNull())
+            free.adjust(1, 1, -1, -1);
+        const QSize room = free.size() - frame;
+        const bool fits = designed.width() <= room.width() && designed.height() <= room.height();
+        const QSize minimum = fits ? designed : area->minimumSizeHint();
+        const QSize size = fits ? designed : window->size().boundedTo(room);
+        if (minimum == window->minimumSize() && size == window->size())
+            return;
+        window->setMinimumSize(minimum);
+        window->setMaximumSize(designed);
+        window->resize(size);
+        // The whole window, frame and all, on the screen.
+        QRect placed(window->frameGeometry().topLeft(), size + frame);
+        placed.moveRight(std::min(placed.right(), free.right()));
+        placed.moveBottom(std::min(placed.bottom(), free.bottom()));
+        placed.moveLeft(std::max(placed.left(), free.left()));
+        placed.moveTop(std::max(placed.top(), free.top()));
+        window->move(placed.topLeft());
+        // A window manager may frame a window that can be resized otherwise (with a grip at
+        // the bottom) and tells so only by the frame's size: look again once it has.
+        QTimer::singleShot(200, this, &ScreenFit::fit);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            connect(window->windowHandle(), &QWindow::screenChanged, this, &ScreenFit::fit,
+                    Qt::UniqueConnection);
+        if (event->type() == QEvent::Show || event->type() == QEvent::Move
+            || event->type() == QEvent::Resize)
+            fit();
+        return false;
+    }
+
+private:
+    QWidget *window;
+    QScrollArea *area;
+};
+
+// The scroll area brings only a field's caret into sight when Tab reaches it; this brings the
+// whole control that takes the focus, as much of it as the view can show.
+void followFocus(QScrollArea *area)
+{
+    QObject::connect(qApp, &QApplication::focusChanged, area, [area](QWidget *, QWidget *now) {
+        QWidget *page = area->widget();
+        if (!now || !page->isAncestorOf(now))
+            return;
+        while (now->parentWidget() != page && !qobject_cast<QGroupBox *>(now->parentWidget()))
+            now = now->parentWidget(); // the list, not its text field
+        const QPoint at = now->mapTo(page, QPoint());
+        const QSize view = area->viewport()->size();
+        const auto bring = [](QScrollBar *bar, int start, int length, int view) {
+            bar->setValue(std::min(start, std::max(bar->value(), start + length - view)));
+        };
+        bring(area->horizontalScrollBar(), at.x(), now->width(), view.width());
+        bring(area->verticalScrollBar(), at.y(), now->height(), view.height());
+    });
+}
+
 } // namespace
 
 void WrappingButton::paintEvent(QPaintEvent *)
@@ -218,6 +306,21 @@ void makeRoom(QWidget *container)
     for (QWidget *w : reachingRight)
         w->resize(newRight - w->x(), w->height());
     container->resize(newRight + margin, container->height());
+}
+
+void fitToScreen(QWidget *window, QWidget *page)
+{
+    auto *area = new QScrollArea;
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus); // Tab goes from control to control and scrolls to each
+    page->setAutoFillBackground(true);
+    area->setWidget(page);
+    auto *layout = new QVBoxLayout(window);
+    layout->setContentsMargins(QMargins());
+    layout->addWidget(area);
+    followFocus(area);
+    window->resize(page->size());
+    (new ScreenFit(window, area))->fit();
 }
 
 } // namespace app

@@ -32,4 +32,11 @@ void alsoShows(QWidget *control, const QStringList &texts);
 // edge keeps reaching it. Hidden controls, never shown, keep their places.
 void makeRoom(QWidget *container);
 
+// Puts the page, laid out at its designed size, into the window and keeps the window fitting the
+// screen it is on. Where the page fits the screen's free area (less the window's frame), the
+// window is the page's size and no other; where it does not, the window is as large as the area
+// allows, the page scrolls, and the window can be made larger up to the page's size. Fitted
+// again when the window's frame becomes known and whenever it moves to another screen.
+void fitToScreen(QWidget *window, QWidget *page);
+
 } // namespace app

@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -72,6 +74,15 @@ bool showsWhole(QWidget *w, const QString &text)
            || (start.x() == caret({}).x() && start.top() >= 0 && start.bottom() < edit->height());
 }
 
+QScreen *screenNamed(const QString &name)
+{
+    for (QScreen *screen : QGuiApplication::screens())
+        if (screen->name() == name)
+            return screen;
+    qFatal("no screen %s: tst_app runs with the screens of tests/app/screens.json",
+           qPrintable(name));
+}
+
 QList<int> itemValues(QComboBox *c)
 {
     QList<int> values;
@@ -99,18 +110,51 @@ private Q_SLOTS:
         }
     }
 
+    // Two screens of 1920 x 1600 (tests/app/screens.json), the second at a scale of 2.5,
+    // where the window is larger than the screen.
+    void window_data()
+    {
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("large screen") << "large" << true;
+        QTest::newRow("screen smaller than the window") << "dense" << false;
+    }
+
     void window()
     {
+        QFETCH(QString, screen);
+        QFETCH(bool, fits);
         Form1 form(noSystemPorts);
         QCOMPARE(form.windowTitle(), QStringLiteral("ORVEX Duve2.0.0"));
-        QCOMPARE(form.size(), QSize(865, 693));
-        QCOMPARE(form.minimumSize(), form.maximumSize());
         QCOMPARE(form.palette().color(QPalette::Window), QColor(128, 255, 255));
         QVERIFY(!form.windowIcon().isNull());
         QCOMPARE(form.font().family(), QStringLiteral("新細明體"));
         QCOMPARE(form.font().pointSizeF(), 12.0);
         QCOMPARE(form.Timer1->interval(), 1000);
         QVERIFY(!form.Timer1->isActive());
+
+        QScreen *on = screenNamed(screen), *large = screenNamed("large");
+        form.move(on->availableGeometry().topLeft());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.screen(), on);
+        const QSize designed(865, 693);
+        QCOMPARE(form.maximumSize(), designed);
+        auto *area = form.findChild<QScrollArea *>();
+        if (fits) {
+            QCOMPARE(form.size(), designed);
+            QCOMPARE(form.minimumSize(), designed);
+            QVERIFY(!area->verticalScrollBar()->isVisible());
+            return;
+        }
+        // Within the screen, frame and all; scroll bars reach the rest, and it can be made larger.
+        QVERIFY(on->availableGeometry().contains(form.frameGeometry()));
+        QVERIFY(area->verticalScrollBar()->isVisible() && area->horizontalScrollBar()->isVisible());
+        QVERIFY(form.height() < designed.height() && form.minimumHeight() < form.height());
+        // On a larger screen it takes its designed size.
+        form.move(large->availableGeometry().topLeft());
+        QTRY_COMPARE(form.size(), designed);
+        QVERIFY(large->availableGeometry().contains(form.frameGeometry()));
     }
 
     void controls_data()
@@ -228,7 +272,9 @@ private Q_SLOTS:
         QVERIFY(w);
         QVERIFY(w->inherits(kind.toLatin1()));
         QWidget *container = w->parentWidget();
-        QCOMPARE(container->objectName(), parent);
+        // What the design puts on the window lies on the page that the window scrolls.
+        const bool onPage = container == form.findChild<QScrollArea *>()->widget();
+        QCOMPARE(onPage ? QStringLiteral("Form1") : container->objectName(), parent);
         QCOMPARE(shownText(w), text);
         QCOMPARE(w->isHidden(), hidden);
         // The control's own flag, whatever its frame's state.
@@ -407,10 +453,14 @@ private Q_SLOTS:
             QStringLiteral("I4 value 12.5"));
     }
 
+    void keyboard_data() { window_data(); }
+
     void keyboard()
     {
+        QFETCH(QString, screen);
         Form1 form(noSystemPorts);
         form.Form_Load();
+        form.move(screenNamed(screen)->availableGeometry().topLeft());
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         // Tab from the first focus on, as a screen reader names each stop (on Linux a list's
@@ -428,13 +478,20 @@ private Q_SLOTS:
                  << "Clear"
                  << "Traffic log"
                  << "Port";
+        // Each stop is in sight, whole or as much as the view can show, also where the window is
+        // smaller than its page.
+        const QWidget *view = form.findChild<QScrollArea *>()->viewport();
         QStringList heard;
         for (qsizetype i = 0; i < expected.size(); ++i) {
-            QAccessibleInterface *stop
-                = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
+            QWidget *focus = QApplication::focusWidget();
+            QAccessibleInterface *stop = QAccessible::queryAccessibleInterface(focus);
             if (stop->role() == QAccessible::ComboBox)
                 stop = stop->relations(QAccessible::Label).first().first;
             heard << stop->text(QAccessible::Name);
+            if (auto *list = qobject_cast<QComboBox *>(focus->parentWidget()))
+                focus = list;
+            const QRect place(focus->mapTo(view, QPoint()), focus->size());
+            QCOMPARE(view->rect().intersected(place).size(), place.size().boundedTo(view->size()));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
         QCOMPARE(heard, expected);
