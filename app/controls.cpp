@@ -18,6 +18,7 @@
 namespace {
 
 const QString MingFace = QStringLiteral("新細明體");
+const QString FixedMingFace = QStringLiteral("細明體");
 
 QFont mingFont(qreal points, bool bold = false)
 {
@@ -150,8 +151,11 @@ void Form1::buildControls(QWidget *page)
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setAccessibleName("Traffic log");
     // The log holds digits, Latin letters and the tool's own messages, which need no shaping;
-    // the face's glyphs are drawn as they are, once per character, a good part faster.
-    Text1->setFont(unshaped);
+    // the face's glyphs are drawn as they are, once per character, a good part faster. Its face
+    // is the fixed-width Ming one, so that the bytes of its lines stand in columns.
+    QFont logFont = unshaped;
+    logFont.setFamily(FixedMingFace);
+    Text1->setFont(logFont);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");

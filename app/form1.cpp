@@ -17,8 +17,14 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     , systemPorts(std::move(systemPorts))
 {
     Q_INIT_RESOURCE(duve); // the icon lives in a static library
-    // The captions are set in a Ming face; on Linux the AR PL one stands in.
-    QFont::insertSubstitution(QStringLiteral("新細明體"), QStringLiteral("AR PL UMing TW"));
+    // The captions are set in a Ming face. On Linux cwTeX's stands in: its Latin letters are a
+    // proportional serif, as the design face's, with l and 1 apart (AR PL UMing draws every
+    // letter at one width, and its l reads as 1), and its lines are as tall, so rows keep their
+    // places.
+    QFont::insertSubstitution(QStringLiteral("新細明體"), QStringLiteral("cwTeXMing"));
+    // The log's fixed-width Ming face: AR PL UMing, whose glyphs stay within their lines (the
+    // log draws each line apart, and cwTeX's slash reaches below its line).
+    QFont::insertSubstitution(QStringLiteral("細明體"), QStringLiteral("AR PL UMing TW"));
     QFont font(QStringLiteral("新細明體"));
     font.setPointSize(12);
     setFont(font);

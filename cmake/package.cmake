@@ -19,8 +19,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded by Qt at run time, so dpkg-shlibdeps cannot see them: the SVG icon engine
-# draws the window's icon, and the Ming substitute face sets the captions as designed.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-arphic-uming")
+# draws the window's icon; cwTeX's Ming face stands in for the captions' and AR PL UMing's
+# for the log's.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-cwtex-ming, fonts-arphic-uming")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)
