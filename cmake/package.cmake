@@ -1,7 +1,8 @@
 # The Debian package (cmake --build --preset package --target package; scripts/package wraps it).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME duve)
-set(CPACK_PACKAGE_CONTACT "Duve developers <developers@duve.example.org>")
+# The project has no mailbox or web site of its own; the reserved .invalid says so.
+set(CPACK_PACKAGE_CONTACT "Duve developers <developers@duve.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "test tool for a Modbus RTU I/O module on a serial port")
 set(CPACK_PACKAGE_DESCRIPTION [[
 Duve is a desktop tool for testing one Modbus RTU I/O module with four voltage
@@ -12,7 +13,6 @@ watches a timestamped hexadecimal log of every frame on the line.
 
 The package also holds duve-sim, a simulated module that answers like the
 real one on a pseudo-terminal or a serial line.]])
-set(CPACK_PACKAGE_HOMEPAGE_URL "https://duve.example.org/")
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
