@@ -167,11 +167,11 @@ static bool refuse(QString *why, const QString &message)
 bool deviceAvailable(const QString &path, QString *why)
 {
     const QString inUse = QStringLiteral("is in use by another program");
+    if (leftBehind(path))
+        return refuse(why, QStringLiteral("was left behind by a simulator that has ended"));
     const QString device = canonicalDevice(path);
     if (device.isEmpty())
         return refuse(why, QStringLiteral("does not exist"));
-    if (leftBehind(path))
-        return refuse(why, QStringLiteral("was left behind by a simulator that has ended"));
     if (!heldQtLockFile(device).isEmpty())
         return refuse(why, inUse);
     // Non-blocking so that a modem line cannot stall the scan; no controlling tty.
