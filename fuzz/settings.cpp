@@ -1,5 +1,5 @@
 // The settings text parser, and what a port is opened with for each text it accepts.
-#include "serial/settings.h"
+#include "serial/portline_unix.h"
 
 #include "fuzz/fuzz.h"
 

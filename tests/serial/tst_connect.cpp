@@ -1,5 +1,6 @@
 #include "serial/mscomm.h"
-#include "serial/settings.h"
+#include "serial/parity.h"
+#include "serial/portline_unix.h"
 #include "tests/support/rig.h"
 
 #include <QComboBox>
