@@ -1,6 +1,5 @@
 // The serial control on Linux (and other POSIX systems), through Qt Serial Port.
 #include "serial/mscomm.h"
-
 #include "serial/parity.h"
 #include "serial/portline_unix.h"
 #include "serial/portnames.h"
@@ -45,7 +44,8 @@ MSComm::MSComm(PortResolver resolver, QObject *parent)
     : QObject(parent)
     , resolver(std::move(resolver))
     , port(std::make_unique<Port>(*this))
-{}
+{
+}
 
 MSComm::~MSComm() = default;
 

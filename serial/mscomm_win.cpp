@@ -7,7 +7,6 @@
 // that; Wine's serial ports cannot signal a read that waits only for a
 // first byte, nor WaitCommEvent on a pseudo-terminal.
 #include "serial/mscomm.h"
-
 #include "serial/portline_win.h"
 #include "serial/portnames.h"
 
@@ -31,10 +30,10 @@ constexpr int EmptyReadPauseMs = 50;
 // pseudo-terminal's other end closes: nothing more than "it went away".
 bool saysMoreThanGone(DWORD code)
 {
-    static const DWORD gone[] = {ERROR_BROKEN_PIPE,     ERROR_ACCESS_DENIED,  ERROR_BAD_COMMAND,
-                                 ERROR_DEVICE_REMOVED,  ERROR_GEN_FAILURE,    ERROR_FILE_NOT_FOUND,
-                                 ERROR_INVALID_HANDLE,  ERROR_OPERATION_ABORTED,
-                                 ERROR_DEVICE_NOT_CONNECTED};
+    static const DWORD gone[]
+        = {ERROR_BROKEN_PIPE,    ERROR_ACCESS_DENIED,     ERROR_BAD_COMMAND,
+           ERROR_DEVICE_REMOVED, ERROR_GEN_FAILURE,       ERROR_FILE_NOT_FOUND,
+           ERROR_INVALID_HANDLE, ERROR_OPERATION_ABORTED, ERROR_DEVICE_NOT_CONNECTED};
     return std::find(std::begin(gone), std::end(gone), code) == std::end(gone);
 }
 
@@ -211,7 +210,8 @@ MSComm::MSComm(PortResolver resolver, QObject *parent)
     : QObject(parent)
     , resolver(std::move(resolver))
     , port(std::make_unique<Port>(*this))
-{}
+{
+}
 
 MSComm::~MSComm() = default;
 
@@ -224,8 +224,8 @@ bool MSComm::open()
     if (path.isEmpty())
         return fail(QStringLiteral("COM %1 has no device").arg(commPort));
     const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
-                                       GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_OVERLAPPED, nullptr);
+                                        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         switch (const DWORD code = ::GetLastError()) {
         case ERROR_FILE_NOT_FOUND:

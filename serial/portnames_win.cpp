@@ -60,8 +60,8 @@ bool deviceAvailable(const QString &path, QString *why)
     // Opened for this program alone, as a connect opens it; the line settings
     // are left as they are.
     const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
-                                       GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_OVERLAPPED, nullptr);
+                                        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         switch (const DWORD code = ::GetLastError()) {
         case ERROR_ACCESS_DENIED:
