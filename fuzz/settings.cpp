@@ -1,7 +1,6 @@
 // The settings text parser, and what a port is opened with for each text it accepts.
-#include "serial/settings.h"
-
 #include "fuzz/fuzz.h"
+#include "serial/portline_unix.h"
 
 #include <QStringList>
 

@@ -1,21 +1,20 @@
 #pragma once
 
-#include "serial/parity.h"
 #include "serial/settings.h"
 
 #include <QByteArray>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // The serial control of the window: one port, opened by number with a line
 // settings text, raising OnComm on the event thread whenever bytes arrive
 // (a receive threshold of one byte). Input and output buffers grow as
 // needed instead of holding 1024 and 512 bytes, so nothing is ever dropped.
-// On a real port with parity, a byte received with a parity or framing error
-// reads as the replacement character "?".
+// On a real port with parity, a byte received with a parity error (on Linux
+// also a framing error) reads as the replacement character "?".
 class MSComm : public QObject
 {
     Q_OBJECT
@@ -28,6 +27,7 @@ public:
     using PortResolver = std::function<QString(int)>;
 
     explicit MSComm(PortResolver resolver, QObject *parent = nullptr);
+    ~MSComm() override;
 
     qint16 CommPort() const { return commPort; }
     void setCommPort(qint16 port) { commPort = port; }
@@ -36,7 +36,7 @@ public:
     QString Settings() const { return settingsText; }
     bool setSettings(const QString &text);
 
-    bool PortOpen() const { return port.isOpen(); }
+    bool PortOpen() const;
     // False when the port could not be opened; errorString says why.
     bool setPortOpen(bool open);
 
@@ -65,31 +65,32 @@ Q_SIGNALS:
     void WriteFailed(const QString &reason);
 
 private:
+    // The system's side of the port, one per platform: Qt Serial Port on
+    // Linux (mscomm_unix.cpp), the Win32 communications functions on Windows
+    // (mscomm_win.cpp). Each also defines the members that reach it.
+    class Port;
+
     bool open();
-    bool markErrors();
     bool fail(const QString &why);
-    void onReadyRead();
-    void onError(QSerialPort::SerialPortError code);
+    // Bytes have arrived, as the operator is to see them.
+    void arrived(const QByteArray &bytes);
 
     PortResolver resolver;
-    QSerialPort port;
+    std::unique_ptr<Port> port;
     qint16 commPort = 1;
     QString settingsText = QStringLiteral("9600,n,8,1");
     serial::LineSettings settings;
     QString device;
     qint16 commEvent = 0;
-    // What has arrived and not been taken, with the driver's marks undone.
+    // What has arrived and not been taken.
     QByteArray received;
-    bool marking = false;
-    serial::MarkState markState = serial::MarkState::Plain;
-    bool writing = false;
     QString error;
 };
 
 namespace serial {
 
-// The log line of a port that went away while open. systemText, the system's
-// own words for the failure, is kept only where it says more than that.
+// The log line of a port that went away while open. systemText is the
+// system's own words for the failure where they say more than that, else empty.
 QString lossMessage(const QString &portName, const QString &systemText);
 
 } // namespace serial

@@ -56,41 +56,25 @@ std::optional<LineSettings> parseSettings(QStringView text, QString *why)
     return s;
 }
 
-std::optional<PortLine> portLine(const LineSettings &settings, bool pseudoTerminal,
-                                 QStringView portName, QString *why)
+bool portCanCarry(const LineSettings &settings, QStringView portName, QString *why)
 {
-    PortLine line;
-    if (pseudoTerminal) {
-        line.stopBits = settings.stopHalves == 4 ? QSerialPort::TwoStop : QSerialPort::OneStop;
-        return line;
-    }
-    // Linux knows 5 to 8 data bits, and one stop-bit flag that means 2 stop
-    // bits, or 1.5 after 5 data bits. Qt would take 1.5 as 1 without a word.
+    QString problem;
     if (settings.dataBits < 5)
-        return refuse(why, QStringLiteral("Length \"%1\" cannot be used on %2: a serial port sends "
-                                          "5 to 8 data bits")
-                               .arg(settings.lengthText, portName));
-    const bool five = settings.dataBits == 5;
-    if (settings.stopHalves == 3 && !five)
-        return refuse(why, QStringLiteral("Stop \"1.5\" cannot be used on %1 with %2 data bits: a "
-                                          "serial port sends 1.5 stop bits only after 5 data bits")
-                               .arg(portName)
-                               .arg(settings.dataBits));
-    if (settings.stopHalves == 4 && five)
-        return refuse(why, QStringLiteral("Stop \"2\" cannot be used on %1 with 5 data bits: after "
-                                          "5 data bits a serial port sends 1.5 stop bits, not 2")
-                               .arg(portName));
-    line.dataBits = static_cast<QSerialPort::DataBits>(settings.dataBits);
-    line.stopBits = settings.stopHalves == 2 ? QSerialPort::OneStop : QSerialPort::TwoStop;
-    switch (settings.parity) {
-    case 'e': line.parity = QSerialPort::EvenParity; break;
-    case 'o': line.parity = QSerialPort::OddParity; break;
-    case 'm': line.parity = QSerialPort::MarkParity; break;
-    case 's': line.parity = QSerialPort::SpaceParity; break;
-    default: line.parity = QSerialPort::NoParity; break;
-    }
-    line.markErrors = line.parity != QSerialPort::NoParity;
-    return line;
+        problem = QStringLiteral("Length \"%1\" cannot be used on %2: a serial port sends 5 to 8 "
+                                 "data bits")
+                      .arg(settings.lengthText, portName);
+    else if (settings.stopHalves == 3 && settings.dataBits != 5)
+        problem = QStringLiteral("Stop \"1.5\" cannot be used on %1 with %2 data bits: a serial "
+                                 "port sends 1.5 stop bits only after 5 data bits")
+                      .arg(portName)
+                      .arg(settings.dataBits);
+    else if (settings.stopHalves == 4 && settings.dataBits == 5)
+        problem = QStringLiteral("Stop \"2\" cannot be used on %1 with 5 data bits: after 5 data "
+                                 "bits a serial port sends 1.5 stop bits, not 2")
+                      .arg(portName);
+    if (why && !problem.isEmpty())
+        *why = problem;
+    return problem.isEmpty();
 }
 
 } // namespace serial

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QSerialPort>
 #include <QString>
 #include <QStringView>
 
@@ -25,22 +24,10 @@ struct LineSettings
 // and, in why (if given), a message that names the field as the window labels it.
 std::optional<LineSettings> parseSettings(QStringView text, QString *why = nullptr);
 
-// What a port is opened with.
-struct PortLine
-{
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    // The driver marks each byte received with a parity or framing error, so
-    // that it can reach the operator as the replacement character.
-    bool markErrors = false;
-};
-
-// A pseudo-terminal carries neither parity nor a length other than 8, so it is
-// opened 8N with the stop bits it can carry. A real port is opened with exactly
-// the settings or not at all: what it cannot carry gives nullopt and, in why
-// (if given), a message that names the field, quotes it and names portName.
-std::optional<PortLine> portLine(const LineSettings &settings, bool pseudoTerminal,
-                                 QStringView portName, QString *why = nullptr);
+// Whether a real serial port can send these settings as they are: 5 to 8 data
+// bits, and 1.5 stop bits after 5 data bits only, 2 only after 6 to 8 (both
+// Linux and Windows drivers hold to this). If not, false and, in why (if
+// given), a message that names the field, quotes it and names portName.
+bool portCanCarry(const LineSettings &settings, QStringView portName, QString *why = nullptr);
 
 } // namespace serial

@@ -8,6 +8,22 @@
 
 namespace sim {
 
+// The termios code of a standard rate, or 0 (B0) if it has none.
+static speed_t standardSpeed(int baud)
+{
+    static const struct
+    {
+        int baud;
+        speed_t code;
+    } codes[] = {{110, B110},     {300, B300},     {600, B600},       {1200, B1200},
+                 {2400, B2400},   {4800, B4800},   {9600, B9600},     {19200, B19200},
+                 {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400}};
+    for (const auto &c : codes)
+        if (c.baud == baud)
+            return c.code;
+    return B0;
+}
+
 std::optional<TtyLine> readTtyLine(int fd)
 {
     termios2 tio{};
@@ -48,6 +64,12 @@ bool writeTtyLine(int fd, const TtyLine &line)
     tio.c_ispeed = tio.c_ospeed = static_cast<speed_t>(line.baud);
     tio.c_cflag &= ~(CBAUD << IBSHIFT);
     tio.c_cflag |= BOTHER << IBSHIFT;
+    // A standard rate goes by its own code: a program that reads the line
+    // with plain termios (Wine's serial ports among them) refuses a custom one.
+    if (const speed_t code = standardSpeed(line.baud)) {
+        tio.c_cflag = (tio.c_cflag & ~(CBAUD | CBAUD << IBSHIFT)) | code;
+        tio.c_ispeed = 0; // input at the output's rate
+    }
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     return ::ioctl(fd, TCSETS2, &tio) == 0;

@@ -1,5 +1,5 @@
 #include "modbus/checksum.h"
-#include "tests/support/peer.h"
+#include "tests/support/frames.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/ttyline.h"
+#include "tests/support/frames.h"
 
 #include <QByteArray>
 #include <QList>
@@ -12,15 +13,6 @@
 #include <optional>
 
 class PtyPair;
-
-// CRC-16 of Modbus RTU worked bit by bit, independent of the tool's tables.
-quint16 referenceCrc16(const QByteArray &bytes);
-// Frame bytes from hex text, with check bytes by the reference CRC.
-QByteArray framed(const QByteArray &hex);
-
-// The tool's read of V1 at device 01, and the module's answer: 1500 (1.5 V).
-inline const QByteArray ReadV1 = QByteArray::fromHex("010300040001C5CB");
-inline const QByteArray V1Is1500 = QByteArray::fromHex("01030205DCBA8D");
 
 // The device on the far end of a pseudo-terminal: records every byte the
 // tool writes, splits it into frames (8-byte RTU requests, ":"-led ASCII

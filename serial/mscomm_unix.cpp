@@ -1,0 +1,186 @@
+// The serial control on Linux (and other POSIX systems), through Qt Serial Port.
+#include "serial/mscomm.h"
+#include "serial/parity.h"
+#include "serial/portline_unix.h"
+#include "serial/portnames.h"
+
+#include <QSerialPort>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <sys/file.h>
+#include <termios.h>
+
+class MSComm::Port
+{
+public:
+    explicit Port(MSComm &owner);
+
+    // Qt opens a port with input parity checking off, so a byte in error
+    // passes as if it were good. Have the driver check and mark it instead,
+    // with breaks marked too (no IGNBRK, no BRKINT) and FF bytes kept whole
+    // (no ISTRIP).
+    bool markErrors();
+    void readyRead();
+    void failed(QSerialPort::SerialPortError code);
+
+    MSComm &owner;
+    QSerialPort serial;
+    bool marking = false;
+    serial::MarkState markState = serial::MarkState::Plain;
+    bool writing = false;
+};
+
+MSComm::Port::Port(MSComm &owner)
+    : owner(owner)
+{
+    QObject::connect(&serial, &QSerialPort::readyRead, &owner, [this] { readyRead(); });
+    QObject::connect(&serial, &QSerialPort::errorOccurred, &owner,
+                     [this](QSerialPort::SerialPortError code) { failed(code); });
+}
+
+MSComm::MSComm(PortResolver resolver, QObject *parent)
+    : QObject(parent)
+    , resolver(std::move(resolver))
+    , port(std::make_unique<Port>(*this))
+{
+}
+
+MSComm::~MSComm() = default;
+
+bool MSComm::PortOpen() const { return port->serial.isOpen(); }
+
+bool MSComm::open()
+{
+    const QString path = resolver ? resolver(commPort) : QString();
+    device = serial::canonicalDevice(path);
+    if (path.isEmpty())
+        return fail(QStringLiteral("COM %1 has no device").arg(commPort));
+    if (device.isEmpty())
+        return fail(QStringLiteral("COM %1 (%2) does not exist").arg(commPort).arg(path));
+    if (serial::leftBehind(path))
+        return fail(
+            QStringLiteral("%1 was left behind by a simulator that has ended").arg(portName()));
+    if (!serial::heldQtLockFile(device).isEmpty())
+        return fail(QStringLiteral("%1 is in use by another program").arg(portName()));
+
+    const bool pty = device.startsWith(QLatin1String("/dev/pts/"));
+    const auto line = serial::portLine(settings, pty, portName(), &error);
+    if (!line)
+        return false;
+    QSerialPort &serial = port->serial;
+    serial.setPortName(device);
+    serial.setBaudRate(settings.baud);
+    serial.setParity(line->parity);
+    serial.setDataBits(line->dataBits);
+    serial.setStopBits(line->stopBits);
+    serial.setFlowControl(QSerialPort::NoFlowControl);
+    if (!serial.open(QIODevice::ReadWrite)) {
+        switch (serial.error()) {
+        case QSerialPort::PermissionError:
+            return fail(portName() + u' ' + serial::permissionAdvice(device));
+        case QSerialPort::DeviceNotFoundError:
+            return fail(QStringLiteral("%1 is gone").arg(portName()));
+        default:
+            return fail(
+                QStringLiteral("%1 cannot be opened: %2").arg(portName(), serial.errorString()));
+        }
+    }
+    // Qt's lock file only binds programs that look for it; an flock binds the rest.
+    if (::flock(serial.handle(), LOCK_EX | LOCK_NB) != 0) {
+        serial.close();
+        return fail(QStringLiteral("%1 is in use by another program").arg(portName()));
+    }
+    serial.setDataTerminalReady(true);
+    serial.setRequestToSend(false);
+    received.clear();
+    port->markState = serial::MarkState::Plain;
+    port->marking = line->markErrors;
+    if (port->marking && !port->markErrors()) {
+        const QString why = qt_error_string(errno);
+        serial.close();
+        return fail(QStringLiteral("%1 cannot mark bytes received with parity errors: %2")
+                        .arg(portName(), why));
+    }
+    return true;
+}
+
+bool MSComm::Port::markErrors()
+{
+    termios tio{};
+    if (::tcgetattr(serial.handle(), &tio) != 0)
+        return false;
+    tio.c_iflag |= INPCK | PARMRK;
+    tio.c_iflag &= ~(IGNPAR | ISTRIP | IGNBRK | BRKINT);
+    return ::tcsetattr(serial.handle(), TCSANOW, &tio) == 0;
+}
+
+bool MSComm::setPortOpen(bool open)
+{
+    if (open == PortOpen())
+        return true;
+    if (open)
+        return this->open();
+    port->serial.close();
+    received.clear();
+    return true;
+}
+
+bool MSComm::Output(const QByteArray &bytes)
+{
+    QSerialPort &serial = port->serial;
+    if (!serial.isOpen())
+        return fail(QStringLiteral("%1 is not open").arg(portName()));
+    serial.clearError();
+    port->writing = true;
+    const bool queued = serial.write(bytes) == bytes.size();
+    serial.flush();
+    port->writing = false;
+    if (!queued || serial.error() != QSerialPort::NoError)
+        return fail(
+            QStringLiteral("writing to %1 failed: %2").arg(portName(), serial.errorString()));
+    return true;
+}
+
+// Everything Qt has read is taken at once, so that no one sees a byte before
+// its mark is undone; a mark cut between two reads adds nothing until its end.
+void MSComm::Port::readyRead()
+{
+    const QByteArray bytes = serial.readAll();
+    owner.arrived(marking ? serial::unmarkErrors(bytes, markState) : bytes);
+}
+
+// What the system reports when a device is unplugged or a pseudo-terminal's
+// other end closes; often only a left-over error of an earlier call.
+static bool saysMoreThanGone(const QString &systemText)
+{
+    static const int gone[] = {0, EIO, ENXIO, ENODEV, ENOENT, EAGAIN, ENOTTY, EBADF};
+    return std::none_of(std::begin(gone), std::end(gone),
+                        [&](int code) { return systemText == qt_error_string(code); });
+}
+
+void MSComm::Port::failed(QSerialPort::SerialPortError code)
+{
+    if (!serial.isOpen())
+        return;
+    switch (code) {
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError: {
+        // Qt keeps reporting a dead device as fast as it can until the port
+        // is closed, so close it now. What arrived before stays to be taken.
+        const QString text = serial.errorString();
+        const QString reason
+            = serial::lossMessage(owner.portName(), saysMoreThanGone(text) ? text : QString());
+        serial.close();
+        Q_EMIT owner.PortLost(reason);
+        break;
+    }
+    case QSerialPort::WriteError:
+        if (!writing) // Output reports its own failures
+            Q_EMIT owner.WriteFailed(QStringLiteral("writing to %1 failed: %2")
+                                         .arg(owner.portName(), serial.errorString()));
+        break;
+    default: break;
+    }
+}
