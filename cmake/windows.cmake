@@ -97,7 +97,7 @@ include(CPack)
 if(BUILD_TESTING)
   find_package(Qt6 6.4 REQUIRED COMPONENTS Test)
   add_library(duve_test_frames STATIC tests/support/frames.h tests/support/frames.cpp)
-  target_link_libraries(duve_test_frames PUBLIC duve_core Qt6::Test)
+  target_link_libraries(duve_test_frames PUBLIC duve_window Qt6::Test)
   # Wine finds a program's DLLs beside it.
   add_custom_target(duve_test_dlls
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${runtime_dlls} $<TARGET_FILE:Qt6::Core>
