@@ -5,6 +5,9 @@
 #include <QStringList>
 
 // How "COM n" maps onto a device on this system, and whether a device is free.
+// Linux's rules are in portnames_unix.cpp; on Windows (portnames_win.cpp) COM n
+// is the system's COMn, there is no port folder, and the Qt lock file and the
+// device's group do not apply.
 namespace serial {
 
 // Port number (1..9) -> the path that names its device.
