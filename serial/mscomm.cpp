@@ -27,8 +27,9 @@ bool MSComm::fail(const QString &why)
 
 bool MSComm::Output(const QString &text) { return Output(text.toLatin1()); }
 
-void MSComm::arrived(const QByteArray &bytes)
+void MSComm::arrived(const QByteArray &bytes, const serial::LineErrors &errors)
 {
+    lineErrors += errors;
     if (bytes.isEmpty())
         return;
     received += bytes;
@@ -51,6 +52,8 @@ QByteArray MSComm::Input(qint64 count)
 }
 
 QByteArray MSComm::Peek() { return received; }
+
+serial::LineErrors MSComm::takeLineErrors() { return std::exchange(lineErrors, {}); }
 
 namespace serial {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/parity.h"
 #include "serial/settings.h"
 
 #include <QByteArray>
@@ -51,6 +52,9 @@ public:
     QByteArray Input(qint64 count);
     // The waiting bytes, left waiting.
     QByteArray Peek();
+    // The line errors the driver reported since they were last taken, to be
+    // told with the bytes taken now; none where the driver tells nothing.
+    serial::LineErrors takeLineErrors();
 
     QString errorString() const { return error; }
     // "COM n (device)", for messages.
@@ -72,8 +76,9 @@ private:
 
     bool open();
     bool fail(const QString &why);
-    // Bytes have arrived, as the operator is to see them.
-    void arrived(const QByteArray &bytes);
+    // Bytes have arrived, as the operator is to see them, with the line
+    // errors the driver reported as they came.
+    void arrived(const QByteArray &bytes, const serial::LineErrors &errors = {});
 
     PortResolver resolver;
     std::unique_ptr<Port> port;
@@ -84,6 +89,7 @@ private:
     qint16 commEvent = 0;
     // What has arrived and not been taken.
     QByteArray received;
+    serial::LineErrors lineErrors;
     QString error;
 };
 

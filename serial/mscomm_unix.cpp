@@ -8,9 +8,28 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
+// What Linux's serial drivers count since the port was opened; nothing
+// where the driver does not count (TIOCGICOUNT fails).
+static std::optional<serial::LineErrors> driverCounters(int fd)
+{
+#ifdef __linux__
+    serial_icounter_struct counts{};
+    if (::ioctl(fd, TIOCGICOUNT, &counts) == 0)
+        return serial::LineErrors{counts.parity, counts.frame, counts.brk, counts.overrun,
+                                  counts.buf_overrun};
+#endif
+    Q_UNUSED(fd);
+    return std::nullopt;
+}
 
 class MSComm::Port
 {
@@ -22,6 +41,8 @@ public:
     // with breaks marked too (no IGNBRK, no BRKINT) and FF bytes kept whole
     // (no ISTRIP).
     bool markErrors();
+    // The driver's error counts since the last call, where it keeps them.
+    serial::LineErrors countedErrors();
     void readyRead();
     void failed(QSerialPort::SerialPortError code);
 
@@ -30,6 +51,9 @@ public:
     bool marking = false;
     serial::MarkState markState = serial::MarkState::Plain;
     bool writing = false;
+    // The driver's error counters at the last look; none where it keeps none
+    // (pseudo-terminals, many USB adapters).
+    std::optional<serial::LineErrors> counters;
 };
 
 MSComm::Port::Port(MSComm &owner)
@@ -95,6 +119,8 @@ bool MSComm::open()
     serial.setDataTerminalReady(true);
     serial.setRequestToSend(false);
     received.clear();
+    lineErrors = {};
+    port->counters = driverCounters(serial.handle());
     port->markState = serial::MarkState::Plain;
     port->marking = line->markErrors;
     if (port->marking && !port->markErrors()) {
@@ -143,12 +169,28 @@ bool MSComm::Output(const QByteArray &bytes)
     return true;
 }
 
+serial::LineErrors MSComm::Port::countedErrors()
+{
+    const auto now = driverCounters(serial.handle());
+    serial::LineErrors errors;
+    if (now && counters) {
+        errors.parity = now->parity - counters->parity;
+        errors.framing = now->framing - counters->framing;
+        errors.breaks = now->breaks - counters->breaks;
+        errors.overruns = now->overruns - counters->overruns;
+        errors.bufferFull = now->bufferFull - counters->bufferFull;
+    }
+    counters = now;
+    return errors;
+}
+
 // Everything Qt has read is taken at once, so that no one sees a byte before
 // its mark is undone; a mark cut between two reads adds nothing until its end.
 void MSComm::Port::readyRead()
 {
     const QByteArray bytes = serial.readAll();
-    owner.arrived(marking ? serial::unmarkErrors(bytes, markState) : bytes);
+    serial::LineErrors errors = countedErrors();
+    owner.arrived(marking ? serial::unmarkErrors(bytes, markState, &errors.marked) : bytes, errors);
 }
 
 // What the system reports when a device is unplugged or a pseudo-terminal's

@@ -130,6 +130,23 @@ void MSComm::Port::readOn()
         lose(code);
 }
 
+// What the driver flagged on the line since the last look. Windows says which
+// errors happened, not how many.
+static serial::LineErrors flaggedErrors(HANDLE handle)
+{
+    serial::LineErrors errors;
+    errors.counted = false;
+    DWORD flags = 0;
+    if (::ClearCommError(handle, &flags, nullptr)) {
+        errors.parity = (flags & CE_RXPARITY) ? 1 : 0;
+        errors.framing = (flags & CE_FRAME) ? 1 : 0;
+        errors.breaks = (flags & CE_BREAK) ? 1 : 0;
+        errors.overruns = (flags & CE_OVERRUN) ? 1 : 0;
+        errors.bufferFull = (flags & CE_RXOVER) ? 1 : 0;
+    }
+    return errors;
+}
+
 void MSComm::Port::readDone()
 {
     DWORD count = 0;
@@ -147,7 +164,7 @@ void MSComm::Port::readDone()
     // (a settings write): read on only where it did neither.
     const QByteArray bytes = readBuffer.first(count);
     const HANDLE before = handle;
-    owner.arrived(bytes);
+    owner.arrived(bytes, flaggedErrors(handle));
     if (handle != before || readPending)
         return;
     if (count > 0)
@@ -263,6 +280,7 @@ bool MSComm::open()
                           .arg(portName(), systemText(::GetLastError())));
     port->handle = handle;
     received.clear();
+    lineErrors = {};
     if (const DWORD code = port->startRead()) {
         port->close();
         return fail(QStringLiteral("%1 cannot be read: %2").arg(portName(), systemText(code)));

@@ -2,11 +2,24 @@
 
 namespace serial {
 
-QByteArray unmarkErrors(QByteArrayView marked, MarkState &state)
+LineErrors &LineErrors::operator+=(const LineErrors &more)
+{
+    parity += more.parity;
+    framing += more.framing;
+    breaks += more.breaks;
+    overruns += more.overruns;
+    bufferFull += more.bufferFull;
+    marked += more.marked;
+    counted = counted && more.counted;
+    return *this;
+}
+
+QByteArray unmarkErrors(QByteArrayView marked, MarkState &state, int *inError)
 {
     constexpr char Escape = '\xFF';
     QByteArray bytes;
     bytes.reserve(marked.size());
+    int replaced = 0;
     for (char c : marked) {
         switch (state) {
         case MarkState::Plain:
@@ -30,9 +43,12 @@ QByteArray unmarkErrors(QByteArrayView marked, MarkState &state)
         case MarkState::AfterFF00:
             state = MarkState::Plain;
             bytes += ParityReplace;
+            ++replaced;
             break;
         }
     }
+    if (inError)
+        *inError = replaced;
     return bytes;
 }
 
