@@ -1,7 +1,10 @@
 #include "measure/answer.h"
+#include "measure/notes.h"
 #include "tests/support/frames.h"
 
 #include <QTest>
+
+Q_DECLARE_METATYPE(serial::LineErrors)
 
 class TestAnswer : public QObject
 {
@@ -60,6 +63,40 @@ private Q_SLOTS:
             QCOMPARE(measure::blockLength(stream.first(cut)), taken);
             QCOMPARE(measure::blockLength(stream.first(cut), true), taken ? taken : cut);
         }
+    }
+
+    // Linux's drivers count each kind, Windows only flags it; marks are Linux's "?".
+    void lineErrorNote_data()
+    {
+        QTest::addColumn<serial::LineErrors>("errors");
+        QTest::addColumn<QString>("note");
+        const QString head = "the port reported line errors as these bytes came: ";
+        const QString fix = "; check that the baud rate and the character format match the "
+                            "module's, and the wiring";
+        QTest::newRow("none") << serial::LineErrors{} << "";
+        QTest::newRow("counted, with marks")
+            << serial::LineErrors{.parity = 1, .framing = 2, .breaks = 1, .marked = 4}
+            << head
+                   + "1 parity error, 2 framing errors, 1 break, 4 bytes received in error, "
+                     "each shown as ?"
+                   + fix;
+        QTest::newRow("marks only") << serial::LineErrors{.marked = 1}
+                                    << head + "1 byte received in error, shown as ?" + fix;
+        QTest::newRow("bytes lost, nothing to fix")
+            << serial::LineErrors{.overruns = 2, .bufferFull = 1}
+            << head + "2 overruns (bytes lost in the port), 1 byte lost to a full buffer";
+        QTest::newRow("Windows' flags")
+            << serial::LineErrors{.parity = 1, .overruns = 1, .counted = false}
+            << "the port reported line errors as these bytes came (Windows tells which, not "
+               "how many): parity errors, overruns (bytes lost in the port); a ? among them "
+               "stands for a byte received with a parity error"
+                   + fix;
+    }
+
+    void lineErrorNote()
+    {
+        QFETCH(serial::LineErrors, errors);
+        QTEST(measure::lineErrorNote(errors), "note");
     }
 };
 
