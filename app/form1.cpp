@@ -53,6 +53,12 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     quietLine->setSingleShot(true);
     quietLine->setInterval(measure::QuietMs);
     connect(quietLine, &QTimer::timeout, this, [this] { takeAnswers(true); });
+    noAnswer = new QTimer(this);
+    noAnswer->setSingleShot(true);
+    noAnswer->setTimerType(Qt::PreciseTimer); // a coarse one may run 5 % over, and report so
+    noAnswer->setInterval(measure::AnswerWaitMs);
+    connect(noAnswer, &QTimer::timeout, this,
+            [this] { logMessage(measure::noAnswerNote(*asked)); });
     const std::pair<QPushButton *, void (Form1::*)()> buttons[]
         = {{Command1, &Form1::Command1_Click},  {Command2, &Form1::Command2_Click},
            {Command3, &Form1::Command3_Click},  {Command4, &Form1::Command4_Click},
@@ -66,5 +72,6 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
         connect(this->*app::ChannelControlList[i].button, &QPushButton::clicked, this,
                 [this, i] { readChannel(int(i)); });
     connect(MSComm1, &MSComm::PortLost, this, &Form1::portLost);
+    connect(MSComm1, &MSComm::PortLost, noAnswer, &QTimer::stop); // a lost port ends the wait
     connect(MSComm1, &MSComm::WriteFailed, this, &Form1::logMessage);
 }

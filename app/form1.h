@@ -1,5 +1,6 @@
 #pragma once
 
+#include "measure/notes.h"
 #include "modbus/request.h"
 #include "serial/portnames.h"
 
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class MSComm;
 class QComboBox;
@@ -150,6 +152,10 @@ private:
 
     // Runs while bytes short of an answer wait; its timeout means the line fell quiet.
     QTimer *quietLine;
+    // The last request sent, and the wait for its answer (measure::AnswerWaitMs),
+    // which runs until a block taken answers it or the port closes.
+    std::optional<measure::Awaited> asked;
+    QTimer *noAnswer;
     SystemPortSource systemPorts;
     serial::PortMap ports;
     // "COM n (device) why" for each port the last scan could not offer.

@@ -1,7 +1,9 @@
-// The receive handler: log every block, show read answers, follow a settings write.
+// The receive handler: log every block, show read answers, follow a settings write;
+// a note where the line did not do what the request expects.
 #include "app/channelcontrols.h"
 #include "app/form1.h"
 #include "measure/answer.h"
+#include "measure/notes.h"
 #include "modbus/logline.h"
 #include "serial/mscomm.h"
 
@@ -29,6 +31,11 @@ void Form1::takeAnswers(bool quiet)
     while (const qsizetype length = measure::blockLength(MSComm1->Peek(), quiet)) {
         ReceivedBytes = MSComm1->Input(length);
         logReceived(ReceivedBytes);
+        if (measure::isAnswer(ReceivedBytes))
+            noAnswer->stop();
+        if (asked)
+            if (const QString note = measure::answerNote(ReceivedBytes, *asked); !note.isEmpty())
+                logMessage(note);
 
         const measure::Effect effect = measure::effectOf(ReceivedBytes, PendingRequest);
         if (effect.value) {
@@ -61,4 +68,6 @@ void Form1::logReceived(const QByteArray &bytes)
         Text5->setText(line);
         prependLog(Text5->text());
     }
+    if (const QString note = measure::lineErrorNote(MSComm1->takeLineErrors()); !note.isEmpty())
+        logMessage(note);
 }

@@ -1,5 +1,6 @@
 // Sending a request, the traffic log and its timestamps.
 #include "app/form1.h"
+#include "measure/notes.h"
 #include "modbus/hextext.h"
 #include "modbus/logline.h"
 #include "modbus/request.h"
@@ -10,6 +11,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextCursor>
+#include <QTimer>
 
 void Form1::GetTimeText() { TimeText = modbus::timeText(Clock()); }
 
@@ -39,10 +41,12 @@ void Form1::prependLog(const QString &line)
     cursor.endEditBlock();
 }
 
+// Text5's room holds for these lines too; a cut keeps the line's end.
 void Form1::logMessage(const QString &message)
 {
     GetTimeText();
-    prependLog(TimeText + u' ' + message + QStringLiteral("\r\n"));
+    const qsizetype room = qMax(0, Text5->maxLength() - 2);
+    prependLog((TimeText + u' ' + message).left(room) + QStringLiteral("\r\n"));
 }
 
 void Form1::SendFrame()
@@ -55,8 +59,17 @@ void Form1::SendFrame()
     const QByteArray bytes(reinterpret_cast<const char *>(FrameBytes.data()), FrameBytes.size());
     Text5->setText(modbus::logLine(TimeText, u"send", bytes));
     prependLog(Text5->text());
-    if (!MSComm1->Output(bytes))
+    // The next answer is taken for this request: say so if the last one is still unanswered.
+    const measure::Awaited next = measure::awaitedBy(bytes, PendingRequest);
+    if (noAnswer->isActive())
+        logMessage(
+            measure::crossedNote(*asked, next, measure::AnswerWaitMs - noAnswer->remainingTime()));
+    asked = next;
+    noAnswer->start();
+    if (!MSComm1->Output(bytes)) {
+        noAnswer->stop(); // nothing went out to be answered
         logMessage(MSComm1->errorString());
+    }
 }
 
 // The request for register Text10 of the device in Text8, with its check in

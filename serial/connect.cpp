@@ -9,6 +9,7 @@
 
 void Form1::Command1_Click()
 {
+    noAnswer->stop(); // a connection opened or closed awaits nothing
     // The settings are written in both directions; a text the control
     // refuses stops a connect but never a disconnect.
     const QString settings = Combo2->currentText() + ',' + Combo4->currentText() + ','

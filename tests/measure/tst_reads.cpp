@@ -61,10 +61,65 @@ private Q_SLOTS:
         QCOMPARE(rig.form.Text13->text(), QString::fromLatin1(bytes.right(2).toHex().toUpper()));
         QCOMPARE(rig.form.PendingRequest, pending);
         QCOMPARE(rig.form.FrameText, id + "03" + reg + "0001");
+        // The second went out unanswered by the first: a note says so, on top.
         const QStringList lines = logLines(rig.form);
-        QCOMPARE(lines.size(), 3);
-        QVERIFY(lines[0].endsWith(" send  " + bytes.toHex(' ').toUpper()));
-        QCOMPARE(lines[1].mid(19), lines[0].mid(19));
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[1].endsWith(" send  " + bytes.toHex(' ').toUpper()));
+        QCOMPARE(lines[2].mid(19), lines[1].mid(19));
+    }
+
+    // What follows a request, and the notes on its wait that the next 3 s bring
+    // (each the start of one, newest first): one per request, none once answered
+    // or once the port closed.
+    void wait_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<QStringList>("notes");
+        const QString silence = "no answer from device 01: check the device ID, the baud rate "
+                                "and the wiring";
+        const QString v1 = silence
+                           + "; the read of V1 (register 0004) waited 1 s, and an answer "
+                             "that comes later is still taken for the request awaited then";
+        const QStringList crossed{silence + "; the read of V2 (register 0008) waited 1 s",
+                                  silence + ", or wait longer; the read of V1 (register 0004)"};
+        // clang-format off
+        QTest::newRow("no answer")    << "Command11" << ""           << QStringList{v1};
+        QTest::newRow("stray bytes")  << "Command11" << "stray"      << QStringList{v1};
+        QTest::newRow("answered")     << "Command11" << "answer"     << QStringList{};
+        QTest::newRow("crossed")      << "Command11" << "V2"         << crossed;
+        QTest::newRow("lost")         << "Command11" << "hang up"    << QStringList{};
+        QTest::newRow("disconnected") << "Command11" << "disconnect" << QStringList{};
+        QTest::newRow("reopened")     << "Command5"  << "echo"       << QStringList{}; // Setup Baudrate
+        // clang-format on
+    }
+
+    void wait()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, then);
+        QFETCH(QStringList, notes);
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.form.findChild<QPushButton *>(button)->click();
+        QVERIFY(rig.peer.waitForFrames(1));
+        if (then == "answer")
+            QVERIFY(rig.peer.answer(V1Is1500));
+        else if (then == "stray")
+            QVERIFY(rig.peer.answer(QByteArray::fromHex("010203")));
+        else if (then == "echo")
+            QVERIFY(rig.peer.answer(rig.peer.frames().first()));
+        else if (then == "V2")
+            rig.form.Command12->click();
+        else if (then == "hang up")
+            rig.peer.hangUp();
+        else if (then == "disconnect")
+            rig.form.Command1_Click();
+        QTest::qWait(3000);
+        const QStringList found = logLines(rig.form).filter(" no answer from ");
+        QCOMPARE(found.size(), notes.size());
+        for (int i = 0; i < notes.size(); ++i)
+            QVERIFY2(found[i].mid(20).startsWith(notes[i]), qPrintable(found[i]));
     }
 
     void deviceIdRefused_data()

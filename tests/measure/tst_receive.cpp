@@ -27,16 +27,19 @@ class TestReceive : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The request awaited is sent, then its answer arrives in pieces. The log's
+    // lines above the send line: receive lines and notes, newest first.
     void answer_data()
     {
         QTest::addColumn<int>("pending");
+        QTest::addColumn<QByteArray>("request"); // sent while pending
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<int>("pieces");
         QTest::addColumn<int>("pauseMs"); // between the pieces
         QTest::addColumn<QString>("text23");
         QTest::addColumn<QStringList>("channels");
-        QTest::addColumn<QByteArrayList>("lines"); // the bytes of each receive line, newest first
-        QTest::addColumn<QString>("baud");         // Baudrate after it: 19200 once reopened
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QString>("baud"); // Baudrate after it: 19200 once reopened
         const QStringList untouched(measure::ChannelCount, "00.000");
         auto with = [&](const char *channel, const QString &text) {
             QStringList c = untouched;
@@ -44,71 +47,118 @@ private Q_SLOTS:
             return c;
         };
         const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
+        const auto rx
+            = [](const QByteArray &b) { return "receive  " + QString(b.toHex(' ').toUpper()); };
         const auto row
-            = [](const char *name, int pending, const QByteArray &answer, int pieces,
-                 const char *text23, const QStringList &channels, const QByteArrayList &lines,
-                 int pauseMs = 0, const char *baud = "38400") {
-                  QTest::newRow(name) << pending << answer << pieces << pauseMs << QString(text23)
-                                      << channels << lines << QString(baud);
+            = [](const char *name, int pending, const QByteArray &request, const QByteArray &answer,
+                 int pieces, const char *text23, const QStringList &channels,
+                 const QStringList &log, int pauseMs = 0, const char *baud = "38400") {
+                  QTest::newRow(name) << pending << request << answer << pieces << pauseMs
+                                      << QString(text23) << channels << log << QString(baud);
               };
         const QByteArray echo = hex("010600140BB8CE8C"), exception = hex("018302C0F1");
-        const QByteArray idBaudEcho = hex("01060000010449C9");
-        row("V1 answer", 0, V1Is1500, 1, "1500", with("V1", "1.5"), {V1Is1500});
+        const QByteArray idBaudEcho = hex("0106000001048999");
+        const QString toV1 = "the answer to the read of V1 (register 0004) ";
+        row("V1 answer", 0, ReadV1, V1Is1500, 1, "1500", with("V1", "1.5"), {rx(V1Is1500)});
         // Byte by byte: a cut at every position, as a USB adapter may deliver it.
-        row("byte by byte", 0, V1Is1500, 7, "1500", with("V1", "1.5"), {V1Is1500});
+        row("byte by byte", 0, ReadV1, V1Is1500, 7, "1500", with("V1", "1.5"), {rx(V1Is1500)});
         // The tool asks for one register: an answer's byte count is not trusted,
         // whether damaged on the line or not; what follows the 7 bytes is logged
         // once the line falls quiet.
         for (const char *count : {"00", "04", "FF", "3F"}) {
             const QByteArray damaged = hex("0103") + hex(count) + hex("05DCBA8D");
-            row(qPrintable(QStringLiteral("byte count %1").arg(count)), 0, damaged, 1, "1500",
-                with("V1", "1.5"), {damaged});
+            const QByteArray fitting = framed(damaged.first(5).toHex()).right(2);
+            row(qPrintable(QStringLiteral("byte count %1").arg(count)), 0, ReadV1, damaged, 1,
+                "1500", with("V1", "1.5"),
+                {toV1 + "may be wrong: its check bytes do not fit (they should be "
+                     + fitting.toHex(' ').toUpper() + "); its byte count is " + count + ", not 02",
+                 rx(damaged)});
         }
-        row("two registers byte by byte", 5, hex("01030405DC0001FAC5"), 9, "1500",
-            with("I2", "1.5"), {hex("FAC5"), hex("01030405DC0001")});
-        row("write echo byte by byte", 3, echo, 8, "00000", untouched, {echo});
-        row("write echo in pieces 50 ms apart", 3, echo, 4, "00000", untouched, {echo}, 50);
+        row("two registers byte by byte", 5, framed("010300090001"), hex("01030405DC0001FAC5"), 9,
+            "1500", with("I2", "1.5"),
+            {rx(hex("FAC5")),
+             "the answer to the read of I2 (register 0009) may be wrong: its check bytes do not "
+             "fit (they should be 5A 8C); its byte count is 04, not 02",
+             rx(hex("01030405DC0001"))});
+        row("write echo byte by byte", 3, echo, echo, 8, "00000", untouched, {rx(echo)});
+        row("write echo in pieces 50 ms apart", 3, echo, echo, 4, "00000", untouched, {rx(echo)},
+            50);
+        row("write echo short of its last byte", 3, echo, echo.first(7), 1, "00000", untouched,
+            {"the answer to the write of 0BB8 to register 0014 (VO1) may be wrong: only 7 of its "
+             "8 bytes came",
+             rx(echo.first(7))});
+        row("echo of another write", 3, echo, hex("0106001505DC9AC7"), 1, "00000", untouched,
+            {"the answer to the write of 0BB8 to register 0014 (VO1) may be wrong: it echoes "
+             "register 0015, not 0014; it echoes the value 05DC, not 0BB8",
+             rx(hex("0106001505DC9AC7"))});
         // Short of its last byte: logged, and the port reopened, once the line is quiet.
-        row("settings echo short of its last byte", 8, idBaudEcho.first(7), 1, "00000", untouched,
-            {}, 0, "19200");
-        row("exception byte by byte", 0, exception, 5, "00000", untouched, {exception});
-        row("an answer, then the start of another", 0, V1Is1500 + hex("0103"), 1, "1500",
-            with("V1", "1.5"), {hex("0103"), V1Is1500});
-        row("FF FF for I1", 4, hex("010302FFFFB9F4"), 1, "65535", with("I1", "65.535"),
-            {hex("010302FFFFB9F4")});
+        row("settings echo short of its last byte", 8, idBaudEcho, idBaudEcho.first(7), 1, "00000",
+            untouched, {}, 0, "19200");
+        row("exception byte by byte", 0, ReadV1, exception, 5, "00000", untouched,
+            {toV1 + "is exception 02 (illegal data address)", rx(exception)});
+        row("an answer, then the start of another", 0, ReadV1, V1Is1500 + hex("0103"), 1, "1500",
+            with("V1", "1.5"), {rx(hex("0103")), rx(V1Is1500)});
+        row("FF FF for I1", 4, framed("010300050001"), hex("010302FFFFB9F4"), 1, "65535",
+            with("I1", "65.535"), {rx(hex("010302FFFFB9F4"))});
         // Auto Scan moved on before the answer came: it lands in the next box.
-        row("late answer", 1, V1Is1500, 1, "1500", with("V2", "1.5"), {V1Is1500});
-        row("awaiting a settings echo", 8, V1Is1500, 1, "1500", untouched, {V1Is1500});
-        row("write echo while reading", 3, echo, 1, "00000", untouched, {echo});
-        row("other function", 0, hex("01040205DC0000"), 1, "00000", untouched,
-            {hex("01040205DC0000")});
-        row("exception alone", 0, exception, 1, "00000", untouched, {exception});
-        row("exception, then an answer", 0, exception + V1Is1500, 1, "1500", with("V1", "1.5"),
-            {V1Is1500, exception});
-        row("a CRC that does not fit is still shown", 2, hex("0103020064FFFF"), 1, "100",
-            with("V3", "0.1"), {hex("0103020064FFFF")});
+        row("late answer", 1, framed("010300080001"), V1Is1500, 1, "1500", with("V2", "1.5"),
+            {rx(V1Is1500)});
+        row("awaiting a settings echo", 8, idBaudEcho, V1Is1500, 1, "1500", untouched,
+            {"the answer to the write of 0104 to register 0000 (device ID and baud rate) may be "
+             "wrong: it answers a read, not a write",
+             rx(V1Is1500)});
+        row("write echo while reading", 3, framed("010300100001"), echo, 1, "00000", untouched,
+            {"the answer to the read of V4 (register 0010) may be wrong: it answers a write, not "
+             "a read",
+             rx(echo)});
+        row("other function", 0, ReadV1, hex("01040205DC0000"), 1, "00000", untouched,
+            {rx(hex("01040205DC0000"))});
+        row("exception alone", 0, ReadV1, exception, 1, "00000", untouched,
+            {toV1 + "is exception 02 (illegal data address)", rx(exception)});
+        row("unknown exception from another device", 0, ReadV1, framed("02830C"), 1, "00000",
+            untouched,
+            {toV1
+                 + "is exception 0C (unknown exception code), and may be wrong: it comes from "
+                   "device 02, not 01",
+             rx(framed("02830C"))});
+        row("exception, then an answer", 0, ReadV1, exception + V1Is1500, 1, "1500",
+            with("V1", "1.5"),
+            {rx(V1Is1500), toV1 + "is exception 02 (illegal data address)", rx(exception)});
+        // duve-sim --corrupt 2 on V2's answer: 2.363 where the module holds 2.5.
+        row("a CRC that does not fit is still shown", 1, framed("010300080001"),
+            hex("010302093BBF87"), 1, "2363", with("V2", "2.363"),
+            {"the answer to the read of V2 (register 0008) may be wrong: its check bytes do not "
+             "fit (they should be FF C7)",
+             rx(hex("010302093BBF87"))});
+        row("from another device", 0, ReadV1, framed("02030205DC"), 1, "1500", with("V1", "1.5"),
+            {toV1 + "may be wrong: it comes from device 02, not 01", rx(framed("02030205DC"))});
     }
 
     void answer()
     {
         QFETCH(int, pending);
+        QFETCH(QByteArray, request);
         QFETCH(QByteArray, answer);
         QFETCH(int, pieces);
         QFETCH(int, pauseMs);
-        QFETCH(QByteArrayList, lines);
+        QFETCH(QStringList, log);
         QFETCH(QString, baud);
         Rig rig;
         rig.form.Clock = [] { return QDateTime(QDate(2024, 3, 2), QTime(7, 4, 9)); };
         rig.form.Combo1->setCurrentIndex(rig.form.Combo1->findText("19200"));
         QVERIFY(rig.connect());
         rig.form.PendingRequest = static_cast<qint16>(pending);
+        std::copy(request.cbegin(), request.cend(), rig.form.FrameBytes.begin());
+        rig.form.SendFrame();
+        QVERIFY(rig.peer.waitForFrames(1));
         QVERIFY(rig.peer.answer(answer, pieces, pauseMs));
         QTRY_COMPARE(rig.form.Combo2->currentText(), baud);
-        QTRY_COMPARE(logLines(rig.form).size(), lines.size() + 1);
+        // Above the send line and Connected; a reopen leaves only Connected.
+        QTRY_COMPARE(logLines(rig.form).size(), log.size() + (baud == "38400" ? 2 : 1));
         QTEST(rig.form.Text23->text(), "text23");
         QTEST(channelTexts(rig.form), "channels");
-        for (int i = 0; i < lines.size(); ++i)
-            QCOMPARE(logLines(rig.form)[i], stamp + " receive  " + lines[i].toHex(' ').toUpper());
+        for (int i = 0; i < log.size(); ++i)
+            QCOMPARE(logLines(rig.form)[i], stamp + ' ' + log[i]);
         QCOMPARE(rig.form.PendingRequest, pending);
         QVERIFY(rig.form.MSComm1->PortOpen());
     }
