@@ -1,10 +1,13 @@
-// The receive path: a byte stream cut into reads, taken, logged and shown by
-// the same decisions as MSComm1_OnComm. Input: PendingRequest, the log line
-// width, then reads, each a byte and as many bytes as its low 7 bits say; its
-// high bit says the line falls quiet after the read.
+// The receive path: a byte stream cut into reads, taken, logged, shown and
+// noted by the same decisions as MSComm1_OnComm. Input: PendingRequest, the
+// log line width, the request sent (device, function, register, value), then
+// reads, each a byte and as many bytes as its low 7 bits say; its high bit
+// says the line falls quiet after the read.
 #include "fuzz/fuzz.h"
 #include "measure/answer.h"
 #include "measure/channels.h"
+#include "measure/notes.h"
+#include "modbus/checksum.h"
 #include "modbus/hextext.h"
 #include "modbus/logline.h"
 
@@ -44,6 +47,19 @@ void checkShown(int value)
     FUZZ_CHECK(german.match(measure::valueText(value, germany)).hasMatch());
 }
 
+// A note is one line of words, to go above the line it concerns.
+void checkNote(const QString &note) { FUZZ_CHECK(!note.contains(u'\r') && !note.contains(u'\n')); }
+
+// The answer a sound module gives the request: for a read, from its device,
+// one register's two bytes with their check; for a write, the request again.
+bool wellFormed(QByteArrayView block, const QByteArray &request)
+{
+    if (request[1] == 0x06)
+        return block == request;
+    return request[1] == 0x03 && block.size() == 7 && block[0] == request[0] && block[1] == 0x03
+           && block[2] == 0x02 && modbus::crcFits(block);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -52,6 +68,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const qint16 pending = static_cast<qint8>(input.byte());
     // Room for the time, the word and at least one byte.
     const qsizetype maxChars = 33 + input.byte() * 4;
+    const QByteArray request = modbus::withCrc(input.take(6).toByteArray().leftJustified(6, 0));
+    const measure::Awaited asked = measure::awaitedBy(request, pending);
+    // A request unanswered is said so, in one line that begins with the likeliest causes.
+    const QString silence = "no answer from device " + modbus::hexText(quint8(request[0]), 2)
+                            + ": check the device ID, the baud rate and the wiring";
+    for (const QString &note :
+         {measure::noAnswerNote(asked), measure::crossedNote(asked, asked, 300)}) {
+        checkNote(note);
+        FUZZ_CHECK(note.startsWith(silence));
+    }
 
     QByteArray fed, waiting, log;
     while (!input.atEnd()) {
@@ -92,6 +118,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             FUZZ_CHECK(effect.followSettings
                        == (function == 0x06
                            && (pending == modbus::IdBaudEcho || pending == modbus::FormatEcho)));
+
+            // No note on a sound answer, nor on bytes that answer nothing; every
+            // other answer, an exception above all, gets one.
+            const QString note = measure::answerNote(block, asked);
+            checkNote(note);
+            if (!measure::isAnswer(block))
+                FUZZ_CHECK(note.isEmpty() && !effect.value && !(function & 0x80 && length >= 3));
+            else
+                FUZZ_CHECK(note.isEmpty() == wellFormed(block, request));
+            if (wellFormed(block, request))
+                FUZZ_CHECK(measure::isAnswer(block));
         }
         // No byte waits past the quiet, nor once its frame is complete.
         const quint8 function = waiting.size() > 1 ? quint8(waiting[1]) : 0;
