@@ -28,10 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const quint8 flags = input.byte();
     options.loopBack = flags & 1;
     options.vary = flags & 2;
+    options.exceptionEvery = flags >> 2 & 3;
     sim::Module module(options);
 
     QByteArray stream;
     qint64 elapsedMs = 0;
+    int answered = 0;
     while (!input.atEnd()) {
         stream += input.take(input.byte());
         elapsedMs += 137;
@@ -46,12 +48,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const quint8 function = at(answer, 1);
             // Modbus keeps function codes with the high bit set for exception
             // answers; sent as a request, such a code is an illegal function.
+            // Refused on demand: every Nth answer is exception 4, whatever it asks.
+            const bool failed = options.exceptionEvery && ++answered % options.exceptionEvery == 0;
+            FUZZ_CHECK(failed == ((function & 0x80) && at(answer, 2) == 4));
             if (at(request, 1) & 0x80)
-                FUZZ_CHECK(function == at(request, 1) && at(answer, 2) == 1);
+                FUZZ_CHECK(function == at(request, 1) && (at(answer, 2) == 1 || failed));
             else
                 FUZZ_CHECK((function & 0x7F) == at(request, 1));
             if (function & 0x80)
-                FUZZ_CHECK(answer.size() == 5 && at(answer, 2) >= 1 && at(answer, 2) <= 3);
+                FUZZ_CHECK(answer.size() == 5 && at(answer, 2) >= 1
+                           && (at(answer, 2) <= 3 || failed) && !module.pendingSettings());
             else if (function == 0x03)
                 FUZZ_CHECK(answer.size() == 5 + at(answer, 2)
                            && at(answer, 2) == 2 * (at(request, 4) << 8 | at(request, 5)));

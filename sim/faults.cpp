@@ -1,5 +1,7 @@
 #include "sim/faults.h"
 
+#include "modbus/checksum.h"
+
 #include <algorithm>
 
 namespace sim {
@@ -13,6 +15,17 @@ QList<QByteArray> FaultInjector::shape(QByteArray answer)
     ++count;
     if (isNth(count, faults.dropEvery))
         return {};
+    const bool otherId = isNth(count, faults.wrongIdEvery);
+    const bool otherCount = isNth(count, faults.wrongCountEvery) && answer.size() > 2
+                            && answer[1] == 0x03; // a read answer
+    if (otherId || otherCount) {
+        answer.chop(2);
+        if (otherId)
+            answer[0] = static_cast<char>(quint8(answer[0]) % 0xF7 + 1);
+        if (otherCount)
+            answer[2] = static_cast<char>(answer[2] + 2);
+        answer = modbus::withCrc(answer);
+    }
     // Keeping the check bytes as they were makes the damage detectable.
     if (isNth(count, faults.corruptEvery) && answer.size() >= 3)
         answer[answer.size() - 3] = static_cast<char>(~answer[answer.size() - 3]);

@@ -5,8 +5,9 @@
 
 namespace sim {
 
-// Line faults to put the tool's receive side to the test. Counts are of
-// answers actually given; 0 turns a fault off.
+// Faults to put the tool's receive side to the test: of the line, and of a
+// module that answers wrongly. Counts are of answers actually given; 0 turns
+// a fault off.
 struct Faults
 {
     int dropEvery = 0;    // every Nth answer is lost
@@ -15,6 +16,10 @@ struct Faults
     // this far apart: long enough for the tool to take each piece as a
     // receive event of its own
     int splitGapMs = 20;
+    // With check bytes that fit: every Nth answer comes from another device
+    // ID (the module's + 1), every Nth read answer has a byte count 2 too high.
+    int wrongIdEvery = 0;
+    int wrongCountEvery = 0;
 };
 
 class FaultInjector

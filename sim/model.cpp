@@ -106,6 +106,8 @@ QByteArray Module::answer(QByteArrayView request, qint64 elapsedMs)
     if (request.size() != RequestSize || !modbus::crcFits(request)
         || byteAt(request, 0) != current.deviceId)
         return {};
+    if (options.exceptionEvery > 0 && ++requests % options.exceptionEvery == 0)
+        return exceptionAnswer(current.deviceId, byteAt(request, 1), Exception::DeviceFailure);
     switch (byteAt(request, 1)) {
     case ReadHolding: return read(request, elapsedMs);
     case WriteSingle: return write(request);

@@ -69,8 +69,9 @@ struct ModuleOptions
 {
     Settings settings;
     Inputs inputs = defaultInputs();
-    bool vary = false;     // inputs drift slowly around their values
-    bool loopBack = false; // VO1 and VO2 wired back into the first two inputs, V1 and V2
+    bool vary = false;      // inputs drift slowly around their values
+    bool loopBack = false;  // VO1 and VO2 wired back into the first two inputs, V1 and V2
+    int exceptionEvery = 0; // every Nth request it would answer is refused, and nothing taken
 
     static constexpr Inputs defaultInputs()
     {
@@ -82,7 +83,12 @@ struct ModuleOptions
 };
 
 // Modbus exception codes the module uses.
-enum class Exception : quint8 { IllegalFunction = 1, IllegalAddress = 2, IllegalValue = 3 };
+enum class Exception : quint8 {
+    IllegalFunction = 1,
+    IllegalAddress = 2,
+    IllegalValue = 3,
+    DeviceFailure = 4
+};
 
 class Module
 {
@@ -112,6 +118,7 @@ private:
     Settings current;
     std::optional<Settings> pending;
     std::array<quint16, 2> outputs{0, 0};
+    int requests = 0; // answered, for exceptionEvery
 };
 
 // Cuts complete 8-byte request frames off the front of a received byte

@@ -77,15 +77,31 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
                                   QStringLiteral("0"));
     const QCommandLineOption corrupt(
         QStringLiteral("corrupt"),
-        QStringLiteral("Damage every <n>th answer (its check bytes no longer fit)."),
+        QStringLiteral("Damage every <n>th answer: its last byte before the check bytes is "
+                       "inverted, so they no longer fit."),
         QStringLiteral("n"), QStringLiteral("0"));
     const QCommandLineOption split(QStringLiteral("split"),
                                    QStringLiteral("Send each answer in <n> pieces, 20 ms apart."),
                                    QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption wrongId(
+        QStringLiteral("wrong-id"),
+        QStringLiteral("Answer every <n>th time as another device (its ID + 1), the check bytes "
+                       "fitting."),
+        QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption wrongCount(
+        QStringLiteral("wrong-count"),
+        QStringLiteral("Give every <n>th answer, where it is a read answer, a byte count 2 too "
+                       "high, the check bytes fitting."),
+        QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption exception(
+        QStringLiteral("exception"),
+        QStringLiteral("Refuse every <n>th request with exception 04 (server device failure), "
+                       "taking nothing from it."),
+        QStringLiteral("n"), QStringLiteral("0"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("Print only where it listens, not the traffic."));
-    parser.addOptions(
-        {com, device, id, baud, format, value, vary, loopBack, delay, drop, corrupt, split, quiet});
+    parser.addOptions({com, device, id, baud, format, value, vary, loopBack, delay, drop, corrupt,
+                       split, wrongId, wrongCount, exception, quiet});
 
     const auto refuse = [&](const QString &message) {
         if (why)
@@ -171,7 +187,10 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
     } counts[] = {{delay, 0, &config.delayMs},
                   {drop, 0, &config.faults.dropEvery},
                   {corrupt, 0, &config.faults.corruptEvery},
-                  {split, 1, &config.faults.splitPieces}};
+                  {split, 1, &config.faults.splitPieces},
+                  {wrongId, 0, &config.faults.wrongIdEvery},
+                  {wrongCount, 0, &config.faults.wrongCountEvery},
+                  {exception, 0, &config.module.exceptionEvery}};
     for (const auto &count : counts) {
         const auto n = number(parser.value(count.option), count.low, 1000000);
         if (!n)

@@ -72,6 +72,8 @@ QString comLink(const PortFolder &folder, int n)
 
 } // namespace
 
+Q_DECLARE_METATYPE(sim::Faults)
+
 class TestSim : public QObject
 {
     Q_OBJECT
@@ -263,25 +265,26 @@ private Q_SLOTS:
 
     void faults_data()
     {
-        QTest::addColumn<int>("drop");
-        QTest::addColumn<int>("corrupt");
-        QTest::addColumn<int>("split");
-        QTest::addColumn<QString>("expected"); // per answer: 0 lost, c damaged, else pieces
-        QTest::newRow("none") << 0 << 0 << 1 << "1111";
-        QTest::newRow("drop 3") << 3 << 0 << 1 << "110110";
-        QTest::newRow("corrupt 2") << 0 << 2 << 1 << "1c1c";
-        QTest::newRow("drop 2, corrupt 3") << 2 << 3 << 1 << "10c010";
-        QTest::newRow("split 3") << 0 << 0 << 3 << "33";
-        QTest::newRow("split beyond the size") << 0 << 0 << 50 << "77";
+        QTest::addColumn<sim::Faults>("faults");
+        // Per answer: 0 lost, c damaged, i from device 02, n with byte count 04, else pieces.
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("none") << sim::Faults{} << "1111";
+        QTest::newRow("drop 3") << sim::Faults{.dropEvery = 3} << "110110";
+        QTest::newRow("corrupt 2") << sim::Faults{.corruptEvery = 2} << "1c1c";
+        QTest::newRow("drop 2, corrupt 3")
+            << sim::Faults{.dropEvery = 2, .corruptEvery = 3} << "10c010";
+        QTest::newRow("split 3") << sim::Faults{.splitPieces = 3} << "33";
+        QTest::newRow("split beyond the size") << sim::Faults{.splitPieces = 50} << "77";
+        QTest::newRow("wrong ID 2") << sim::Faults{.wrongIdEvery = 2} << "1i1i";
+        QTest::newRow("wrong count 3, drop 2")
+            << sim::Faults{.dropEvery = 2, .wrongCountEvery = 3} << "10n010";
     }
 
     void faults()
     {
-        QFETCH(int, drop);
-        QFETCH(int, corrupt);
-        QFETCH(int, split);
+        QFETCH(sim::Faults, faults);
         QFETCH(QString, expected);
-        sim::FaultInjector injector({drop, corrupt, split});
+        sim::FaultInjector injector(faults);
         for (QChar what : expected) {
             QVERIFY(injector.shape({}).isEmpty()); // silence is not an answer and is not counted
             const QByteArrayList pieces = injector.shape(V1Is1500);
@@ -290,10 +293,29 @@ private Q_SLOTS:
                 QVERIFY(pieces.isEmpty());
             else if (what == u'c')
                 QVERIFY(joined.size() == V1Is1500.size() && !checkFits(joined));
+            else if (what == u'i')
+                QCOMPARE(joined, framed("02030205DC"));
+            else if (what == u'n')
+                QCOMPARE(joined, framed("01030405DC"));
             else
                 QVERIFY(pieces.size() == what.digitValue() && joined == V1Is1500
                         && !pieces.contains({}));
         }
+    }
+
+    // Every Nth request answered is refused, and a refused write is not taken.
+    void exceptionOnDemand()
+    {
+        sim::ModuleOptions options;
+        options.exceptionEvery = 2;
+        sim::Module module(options);
+        const QByteArray write = framed("010600000103"); // 9600
+        QCOMPARE(module.answer(ReadV1), V1Is1500);
+        QCOMPARE(module.answer(framed("020300040001")), QByteArray()); // not asked: not counted
+        QCOMPARE(module.answer(write), framed("018604"));
+        QVERIFY(!module.pendingSettings());
+        QCOMPARE(module.answer(write), write);
+        QCOMPARE(module.answer(ReadV1), framed("018304"));
     }
 
     void commandLine_data()
@@ -321,6 +343,10 @@ private Q_SLOTS:
         QTest::newRow("com and device")
             << QStringList{"--com", "1", "--device", "/dev/ttyS0"} << false << "";
         QTest::newRow("split 0") << QStringList{"--split", "0"} << false << "";
+        QTest::newRow("module faults")
+            << QStringList{"--wrong-id", "2", "--wrong-count", "3", "--exception", "4"} << true
+            << "";
+        QTest::newRow("exception -1") << QStringList{"--exception", "-1"} << false << "";
         QTest::newRow("stray argument") << QStringList{"COM1"} << false << "";
     }
 
