@@ -39,7 +39,9 @@ public:
     void Form_Load();
 
     // Port discovery.
-    bool IsComPortAvailable(qint16 portNum);
+    // True when the port can be opened now; otherwise false and, in why (if
+    // given), why not. It opens the port once.
+    bool IsComPortAvailable(qint16 portNum, QString *why = nullptr);
     void Combo9_Change();
 
     // Check fields of a request held as hexadecimal frame text.

@@ -26,7 +26,18 @@ QStringList systemSerialPorts();
 // Entries of the port folder claim their numbers, even when their target is
 // missing; the system's ports not named by such an entry get the free numbers
 // in ascending order, on-board ttyS* first by number, then the rest by name.
-PortMap assignPortNumbers(const QString &folder, const QStringList &systemPorts);
+// The system's ports that get no number from 1 to 9 go to unnumbered (if given).
+PortMap assignPortNumbers(const QString &folder, const QStringList &systemPorts,
+                          QStringList *unnumbered = nullptr);
+
+// The scan's line for a system port that got no number from 1 to 9: its name,
+// why and the fix (on Linux: pin it in the port folder).
+QString unnumberedPort(const QString &systemPort);
+
+// True for a port that the scan is not to open to test it, because its open
+// reaches out to a remote device and may block for seconds: on Windows the
+// port of a paired Bluetooth device. The scan lists it untested.
+bool bluetoothPort(const QString &path);
 
 // The real device behind a path (links resolved), empty if there is none.
 QString canonicalDevice(const QString &path);
@@ -39,7 +50,7 @@ QString heldQtLockFile(const QString &device);
 // holds (neither a Qt lock file of a live process nor an flock on the
 // device); otherwise false and, in why (if given), why not, as words that
 // follow the port's name ("is in use by another program"). The device is
-// closed again at once and its line settings are not touched.
+// opened once and closed again at once; its line settings are not touched.
 bool deviceAvailable(const QString &path, QString *why = nullptr);
 
 // Why this user may not open the device, and the fix where there is one, as

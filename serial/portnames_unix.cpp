@@ -42,7 +42,8 @@ static bool entryExists(const QString &path)
     return std::filesystem::exists(std::filesystem::symlink_status(path.toStdString(), ec));
 }
 
-PortMap assignPortNumbers(const QString &folder, const QStringList &systemPorts)
+PortMap assignPortNumbers(const QString &folder, const QStringList &systemPorts,
+                          QStringList *unnumbered)
 {
     PortMap map;
     QStringList linkedDevices;
@@ -77,12 +78,23 @@ PortMap assignPortNumbers(const QString &folder, const QStringList &systemPorts)
     for (const QString &port : free) {
         while (n <= LastPort && map.contains(n))
             ++n;
-        if (n > LastPort)
-            break;
-        map.insert(n, port);
+        if (n <= LastPort)
+            map.insert(n, port);
+        else if (unnumbered)
+            *unnumbered << port;
     }
     return map;
 }
+
+QString unnumberedPort(const QString &systemPort)
+{
+    return QStringLiteral("%1 got no number from 1 to 9: pin it to one in the port folder, "
+                          "in place of an entry there (ln -sfn %1 %2/COMn)")
+        .arg(systemPort, portFolder());
+}
+
+// The scan's open does not wait (O_NONBLOCK), whatever the device.
+bool bluetoothPort(const QString &) { return false; }
 
 QString canonicalDevice(const QString &path) { return QFileInfo(path).canonicalFilePath(); }
 
