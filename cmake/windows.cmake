@@ -107,7 +107,7 @@ if(BUILD_TESTING)
     COMMAND ${CMAKE_COMMAND} -E copy_if_different
             $<TARGET_FILE:Qt6::QOffscreenIntegrationPlugin> ${CMAKE_BINARY_DIR}/platforms
     VERBATIM)
-  foreach(file serial/tst_settings.cpp serial/tst_portline_win.cpp
+  foreach(file serial/tst_settings.cpp serial/tst_portline_win.cpp serial/tst_portcheck_win.cpp
                modbus/tst_checksum.cpp modbus/tst_logline.cpp
                measure/tst_answer.cpp config/tst_values.cpp)
     get_filename_component(name ${file} NAME_WE)

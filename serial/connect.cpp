@@ -31,8 +31,15 @@ void Form1::Command1_Click()
                               + (leftOut.isEmpty() ? QStringLiteral("no serial port was found")
                                                    : "none can be opened: " + leftOut));
         }
-        MSComm1->setCommPort(static_cast<qint16>(Combo9->itemData(index).toInt()));
+        const auto port = static_cast<qint16>(Combo9->itemData(index).toInt());
+        MSComm1->setCommPort(port);
         Command1->setText(QStringLiteral("Disconnect"));
+        if (serial::bluetoothPort(comPortDevice(port))) {
+            logMessage(QStringLiteral("COM %1 is a Bluetooth port: connecting to its device may "
+                                      "take several seconds")
+                           .arg(port));
+            repaint(); // the open keeps the window from drawing until it is done
+        }
         if (!MSComm1->setPortOpen(true)) {
             Command1->setText(QStringLiteral("Connect"));
             return logMessage(MSComm1->errorString());

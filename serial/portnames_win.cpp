@@ -1,5 +1,10 @@
 // Port numbers on Windows: COM n is the system's own COMn, opened as \\.\COMn.
+#include "serial/portcheck_win.h"
 #include "serial/portnames.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
 
 #include <windows.h>
 
@@ -11,29 +16,71 @@ static const QString DevicePrefix = QStringLiteral("\\\\.\\");
 // numbers), so there is no folder of links.
 QString portFolder() { return {}; }
 
+// The system's own list: each serial driver (serial.sys, usbser.sys, FTDI's,
+// Bluetooth's) enters its ports under SERIALCOMM as device = COM name. Nothing
+// is opened to find them. The key is missing where no port exists.
 QStringList systemSerialPorts()
 {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE,
+                        &key)
+        != ERROR_SUCCESS)
+        return {};
     QStringList paths;
-    for (int n = FirstPort; n <= LastPort; ++n) {
-        const QString path = DevicePrefix + QStringLiteral("COM%1").arg(n);
-        if (!canonicalDevice(path).isEmpty())
-            paths << path;
+    for (DWORD i = 0;; ++i) {
+        wchar_t device[256];
+        wchar_t name[64];
+        DWORD deviceSize = std::size(device);
+        DWORD nameBytes = sizeof(name);
+        DWORD type = 0;
+        const LONG result = ::RegEnumValueW(key, i, device, &deviceSize, nullptr, &type,
+                                            reinterpret_cast<BYTE *>(name), &nameBytes);
+        if (result == ERROR_MORE_DATA)
+            continue; // no COM name is that long
+        if (result != ERROR_SUCCESS)
+            break; // ERROR_NO_MORE_ITEMS, or the key has gone
+        if (type == REG_SZ)
+            paths << DevicePrefix
+                         + QString::fromWCharArray(name, nameBytes / sizeof(wchar_t))
+                               .section(QChar(0), 0, 0);
     }
+    ::RegCloseKey(key);
+    // COM2 before COM10.
+    std::sort(paths.begin(), paths.end(), [](const QString &a, const QString &b) {
+        return std::pair(a.size(), a) < std::pair(b.size(), b);
+    });
     return paths;
 }
 
-PortMap assignPortNumbers(const QString &, const QStringList &systemPorts)
+// The number of \\.\COMn, 0 for another name.
+static int portNumber(const QString &path)
+{
+    const QString com = DevicePrefix + QLatin1String("COM");
+    return path.startsWith(com, Qt::CaseInsensitive) ? path.mid(com.size()).toInt() : 0;
+}
+
+PortMap assignPortNumbers(const QString &, const QStringList &systemPorts, QStringList *unnumbered)
 {
     PortMap map;
     for (const QString &path : systemPorts) {
-        bool ok = false;
-        const int n = path.mid(DevicePrefix.size() + 3).toInt(&ok);
-        if (ok && path.startsWith(DevicePrefix + QLatin1String("COM")) && n >= FirstPort
-            && n <= LastPort)
+        const int n = portNumber(path);
+        if (n >= FirstPort && n <= LastPort)
             map.insert(n, path);
+        else if (unnumbered)
+            *unnumbered << path;
     }
     return map;
 }
+
+QString unnumberedPort(const QString &systemPort)
+{
+    const QString name = systemPort.mid(DevicePrefix.size());
+    const QString device = canonicalDevice(systemPort);
+    return (device.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, device)) + u' '
+           + numberAdvice(name);
+}
+
+bool bluetoothPort(const QString &path) { return bluetoothDevice(canonicalDevice(path)); }
 
 // The kernel's device behind a COM name, such as \Device\Serial0 for an
 // on-board port or the driver's own name for a USB adapter.
@@ -62,23 +109,14 @@ bool deviceAvailable(const QString &path, QString *why)
     const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
                                         GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        switch (const DWORD code = ::GetLastError()) {
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
-            return refuse(why, QStringLiteral("is in use by another program"));
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND: return refuse(why, QStringLiteral("does not exist"));
-        default:
-            return refuse(why, QStringLiteral("cannot be opened (%1)")
-                                   .arg(qt_error_string(static_cast<int>(code))));
-        }
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return refuse(why, openRefusal(::GetLastError()));
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
     const bool serial = ::GetCommState(handle, &dcb);
+    const DWORD code = serial ? 0 : ::GetLastError();
     ::CloseHandle(handle);
-    return serial || refuse(why, QStringLiteral("is not a serial device"));
+    return serial || refuse(why, stateRefusal(code));
 }
 
 } // namespace serial
