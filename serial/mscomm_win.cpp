@@ -7,13 +7,16 @@
 // that; Wine's serial ports cannot signal a read that waits only for a
 // first byte, nor WaitCommEvent on a pseudo-terminal.
 #include "serial/mscomm.h"
+#include "serial/portcheck_win.h"
 #include "serial/portline_win.h"
 #include "serial/portnames.h"
 
+#include <QDeadlineTimer>
 #include <QTimer>
 #include <QWinEventNotifier>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 #include <windows.h>
@@ -25,19 +28,52 @@ constexpr DWORD ReadSize = 4096;
 // An empty read is not expected with the time-outs above; should a driver
 // give one anyway, the next read waits this long instead of spinning.
 constexpr int EmptyReadPauseMs = 50;
+// How long a close waits, in all, for the driver to end the cancelled read
+// and write.
+constexpr int CloseWaitMs = 1500;
 
-// What Windows reports when a device is unplugged, or Wine when a
-// pseudo-terminal's other end closes: nothing more than "it went away".
-bool saysMoreThanGone(DWORD code)
+using serial::systemText;
+
+// What the driver may write into while a read or a write is under way: the
+// requests, their events and their bytes.
+struct Requests
 {
-    static const DWORD gone[]
-        = {ERROR_BROKEN_PIPE,    ERROR_ACCESS_DENIED,     ERROR_BAD_COMMAND,
-           ERROR_DEVICE_REMOVED, ERROR_GEN_FAILURE,       ERROR_FILE_NOT_FOUND,
-           ERROR_INVALID_HANDLE, ERROR_OPERATION_ABORTED, ERROR_DEVICE_NOT_CONNECTED};
-    return std::find(std::begin(gone), std::end(gone), code) == std::end(gone);
-}
+    Requests()
+    {
+        reading.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        writing.hEvent = reading.hEvent ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr) : nullptr;
+        error = writing.hEvent ? 0 : ::GetLastError();
+    }
+    ~Requests()
+    {
+        if (reading.hEvent)
+            ::CloseHandle(reading.hEvent);
+        if (writing.hEvent)
+            ::CloseHandle(writing.hEvent);
+    }
+    Requests(const Requests &) = delete;
+    Requests &operator=(const Requests &) = delete;
 
-QString systemText(DWORD code) { return qt_error_string(static_cast<int>(code)); }
+    OVERLAPPED reading{};
+    OVERLAPPED writing{};
+    // The system's error where an event could not be made, else 0.
+    DWORD error = 0;
+    QByteArray readBuffer{ReadSize, Qt::Uninitialized};
+    // The bytes of the write under way, kept until it is done.
+    QByteArray written;
+};
+
+// Waits until the driver has ended a request, or the deadline has passed;
+// false then.
+bool ended(HANDLE handle, OVERLAPPED &request, const QDeadlineTimer &deadline)
+{
+    DWORD count = 0;
+    const auto ms = static_cast<DWORD>(std::max<qint64>(0, deadline.remainingTime()));
+    if (::GetOverlappedResultEx(handle, &request, &count, ms, FALSE))
+        return true;
+    const DWORD code = ::GetLastError();
+    return code != WAIT_TIMEOUT && code != ERROR_IO_INCOMPLETE;
+}
 
 } // namespace
 
@@ -57,66 +93,62 @@ public:
     DWORD startWrite();
     void writeDone();
     void lose(DWORD code);
+    // A write failed with code: a lost port where the device is gone.
+    void writeFailed(DWORD code);
 
     MSComm &owner;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    OVERLAPPED reading{};
-    OVERLAPPED writing{};
+    // Made anew at each open.
+    std::unique_ptr<Requests> requests;
     bool readPending = false;
     bool writePending = false;
     QWinEventNotifier readEvent;
     QWinEventNotifier writeEvent;
-    QByteArray readBuffer;
-    // The bytes of the write under way, kept until it is done, and those
-    // handed to Output meanwhile.
-    QByteArray written;
+    // The bytes handed to Output while a write is under way.
     QByteArray queued;
 };
 
 MSComm::Port::Port(MSComm &owner)
     : owner(owner)
-    , readBuffer(ReadSize, Qt::Uninitialized)
 {
-    reading.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    writing.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    readEvent.setHandle(reading.hEvent);
-    writeEvent.setHandle(writing.hEvent);
     QObject::connect(&readEvent, &QWinEventNotifier::activated, &owner, [this] { readDone(); });
     QObject::connect(&writeEvent, &QWinEventNotifier::activated, &owner, [this] { writeDone(); });
 }
 
-MSComm::Port::~Port()
-{
-    close();
-    ::CloseHandle(reading.hEvent);
-    ::CloseHandle(writing.hEvent);
-}
+MSComm::Port::~Port() { close(); }
 
-// Nothing may write into the buffers once the handle is closed: what is under
-// way is cancelled and waited for.
+// The read and the write under way are cancelled (CancelIoEx: whichever thread
+// started them) and waited for, a bounded time: some USB and Bluetooth drivers
+// never end a cancelled request once their device is gone, and a close must
+// not hang Disconnect, the loss or quitting. CancelIoEx's failure
+// (ERROR_NOT_FOUND: nothing under way) changes nothing here.
 void MSComm::Port::close()
 {
     readEvent.setEnabled(false);
     writeEvent.setEnabled(false);
     if (!isOpen())
         return;
-    ::CancelIo(handle);
-    DWORD count = 0;
-    if (readPending)
-        ::GetOverlappedResult(handle, &reading, &count, TRUE);
-    if (writePending)
-        ::GetOverlappedResult(handle, &writing, &count, TRUE);
+    ::CancelIoEx(handle, nullptr);
+    const QDeadlineTimer deadline(CloseWaitMs);
+    const bool done = (!readPending || ended(handle, requests->reading, deadline))
+                      && (!writePending || ended(handle, requests->writing, deadline));
     readPending = writePending = false;
     ::CloseHandle(handle);
     handle = INVALID_HANDLE_VALUE;
-    written.clear();
+    // A driver that has not ended a request may still write into it and its
+    // buffer when it does at last: then they are leaked on purpose, to stay
+    // valid for it.
+    if (done)
+        requests.reset();
+    else
+        static_cast<void>(requests.release());
     queued.clear();
 }
 
 DWORD MSComm::Port::startRead()
 {
     // The event is signalled when the read is done, also when it is done at once.
-    if (!::ReadFile(handle, readBuffer.data(), ReadSize, nullptr, &reading)
+    if (!::ReadFile(handle, requests->readBuffer.data(), ReadSize, nullptr, &requests->reading)
         && ::GetLastError() != ERROR_IO_PENDING)
         return ::GetLastError();
     readPending = true;
@@ -150,7 +182,7 @@ static serial::LineErrors flaggedErrors(HANDLE handle)
 void MSComm::Port::readDone()
 {
     DWORD count = 0;
-    if (!::GetOverlappedResult(handle, &reading, &count, FALSE)) {
+    if (!::GetOverlappedResult(handle, &requests->reading, &count, FALSE)) {
         const DWORD code = ::GetLastError();
         if (code == ERROR_IO_INCOMPLETE)
             return;
@@ -162,7 +194,7 @@ void MSComm::Port::readDone()
     readEvent.setEnabled(false);
     // The receive handler may close the port, or close and open it again
     // (a settings write): read on only where it did neither.
-    const QByteArray bytes = readBuffer.first(count);
+    const QByteArray bytes = requests->readBuffer.first(count);
     const HANDLE before = handle;
     owner.arrived(bytes, flaggedErrors(handle));
     if (handle != before || readPending)
@@ -178,9 +210,10 @@ void MSComm::Port::readDone()
 
 DWORD MSComm::Port::startWrite()
 {
+    QByteArray &written = requests->written;
     written = std::exchange(queued, QByteArray());
     if (!::WriteFile(handle, written.constData(), static_cast<DWORD>(written.size()), nullptr,
-                     &writing)
+                     &requests->writing)
         && ::GetLastError() != ERROR_IO_PENDING)
         return ::GetLastError();
     writePending = true;
@@ -191,26 +224,37 @@ DWORD MSComm::Port::startWrite()
 void MSComm::Port::writeDone()
 {
     DWORD count = 0;
-    const bool done = ::GetOverlappedResult(handle, &writing, &count, FALSE);
+    const bool done = ::GetOverlappedResult(handle, &requests->writing, &count, FALSE);
     const DWORD code = done ? 0 : ::GetLastError();
     if (code == ERROR_IO_INCOMPLETE)
         return;
     writePending = false;
     writeEvent.setEnabled(false);
-    QString why;
+    const qsizetype size = requests->written.size();
     if (!done)
-        why = systemText(code);
-    else if (count < static_cast<DWORD>(written.size()))
-        why = QStringLiteral("the port took %1 of %2 bytes in time").arg(count).arg(written.size());
-    else if (!queued.isEmpty()) {
-        if (const DWORD next = startWrite())
-            why = systemText(next);
-    }
-    if (!why.isEmpty()) {
+        writeFailed(code);
+    else if (count < static_cast<DWORD>(size)) {
         queued.clear();
-        Q_EMIT owner.WriteFailed(
-            QStringLiteral("writing to %1 failed: %2").arg(owner.portName(), why));
+        Q_EMIT owner.WriteFailed(QStringLiteral("writing to %1 failed: the port took %2 of %3 "
+                                                "bytes in time")
+                                     .arg(owner.portName())
+                                     .arg(count)
+                                     .arg(size));
+    } else if (!queued.isEmpty()) {
+        if (const DWORD next = startWrite())
+            writeFailed(next);
     }
+}
+
+// Unplugging often fails a write first, while the read stays pending: then the
+// port is lost, as by a failed read, and reported once.
+void MSComm::Port::writeFailed(DWORD code)
+{
+    queued.clear();
+    if (serial::deviceGone(code))
+        return lose(code);
+    Q_EMIT owner.WriteFailed(
+        QStringLiteral("writing to %1 failed: %2").arg(owner.portName(), systemText(code)));
 }
 
 void MSComm::Port::lose(DWORD code)
@@ -218,7 +262,7 @@ void MSComm::Port::lose(DWORD code)
     if (!isOpen())
         return;
     const QString reason = serial::lossMessage(
-        owner.portName(), saysMoreThanGone(code) ? systemText(code) : QString());
+        owner.portName(), serial::deviceGone(code) ? QString() : systemText(code));
     close();
     Q_EMIT owner.PortLost(reason);
 }
@@ -240,29 +284,25 @@ bool MSComm::open()
     device = serial::canonicalDevice(path);
     if (path.isEmpty())
         return fail(QStringLiteral("COM %1 has no device").arg(commPort));
+    auto requests = std::make_unique<Requests>();
+    if (requests->error)
+        return fail(
+            QStringLiteral("%1 cannot be opened: %2").arg(portName(), systemText(requests->error)));
     const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
                                         GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        switch (const DWORD code = ::GetLastError()) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND: return fail(QStringLiteral("%1 is gone").arg(portName()));
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
-            return fail(QStringLiteral("%1 is in use by another program").arg(portName()));
-        default:
-            return fail(
-                QStringLiteral("%1 cannot be opened: %2").arg(portName(), systemText(code)));
-        }
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return fail(portName() + u' ' + serial::openRefusal(::GetLastError()));
     const auto refuse = [&](const QString &why) {
         ::CloseHandle(handle);
         return fail(why);
     };
 
+    // The driver's own settings, which the line settings go over.
     DCB current{};
     current.DCBlength = sizeof(DCB);
-    ::GetCommState(handle, &current);
+    if (!::GetCommState(handle, &current))
+        return refuse(portName() + u' ' + serial::stateRefusal(::GetLastError()));
     std::optional<DCB> dcb = serial::portDcb(current, settings, portName(), &error);
     if (!dcb)
         return refuse(error);
@@ -279,6 +319,9 @@ bool MSComm::open()
         return refuse(QStringLiteral("%1 cannot be opened: %2")
                           .arg(portName(), systemText(::GetLastError())));
     port->handle = handle;
+    port->requests = std::move(requests);
+    port->readEvent.setHandle(port->requests->reading.hEvent);
+    port->writeEvent.setHandle(port->requests->writing.hEvent);
     received.clear();
     lineErrors = {};
     if (const DWORD code = port->startRead()) {
@@ -308,6 +351,11 @@ bool MSComm::Output(const QByteArray &bytes)
         return true; // goes out when the write under way is done
     if (const DWORD code = port->startWrite()) {
         port->queued.clear();
+        // A device gone is a lost port, reported once, by PortLost.
+        if (serial::deviceGone(code)) {
+            port->lose(code);
+            return true;
+        }
         return fail(QStringLiteral("writing to %1 failed: %2").arg(portName(), systemText(code)));
     }
     return true;
