@@ -42,6 +42,9 @@ add_dependencies(duve duve_icon)
 # DLLs expects Windows' case-blind file names and fails on Linux.
 install(TARGETS duve RUNTIME DESTINATION .)
 install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+# The operator's guide, for Notepad: CR LF line ends, lines short enough without word wrap.
+configure_file(packaging/windows/guide.txt guide.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_BINARY_DIR}/guide.txt DESTINATION .)
 install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
         DESTINATION .)
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
@@ -65,26 +68,33 @@ install(CODE "
   endif()")
 
 # dist/duve-<version>-windows-x64.zip and dist/duve-<version>-setup.exe, a
-# 64-bit installer (the default NSIS stub is 32-bit) with a Start-menu entry,
-# an uninstaller and the licence.
+# 64-bit installer (the default NSIS stub is 32-bit) with a Start-menu folder
+# "Duve" (the program and the guide), an uninstaller and the licence. The
+# version is Add/Remove Programs' to show, not the folder's or the entry's name.
 set(CPACK_GENERATOR ZIP NSIS)
 set(CPACK_PACKAGE_NAME Duve)
 set(CPACK_PACKAGE_VENDOR "Duve developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "test tool for a Modbus RTU I/O module on a serial port")
 set(CPACK_PACKAGE_FILE_NAME duve-${PROJECT_VERSION}-windows-x64)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Duve)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Duve)
 set(CPACK_PACKAGE_EXECUTABLES duve Duve)
+set(CPACK_NSIS_MENU_LINKS guide.txt "Duve guide")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+set(CPACK_NSIS_DEFINES "Target amd64-unicode\n  !include FileFunc.nsh")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_DISPLAY_NAME Duve)
-set(CPACK_NSIS_PACKAGE_NAME "Duve ${PROJECT_VERSION}")
+set(CPACK_NSIS_PACKAGE_NAME Duve)
 set(CPACK_NSIS_MUI_ICON ${DUVE_ICO})
 set(CPACK_NSIS_MUI_UNIICON ${DUVE_ICO})
 set(CPACK_NSIS_INSTALLED_ICON_NAME duve.exe)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# The size Add/Remove Programs shows, in KiB; CPack does not enter it.
+set(CPACK_VERBATIM_VARIABLES ON)
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "\${GetSize} \"$INSTDIR\" \"/S=0K\" $0 $1 $2
+  WriteRegDWORD SHCTX \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Duve\" \"EstimatedSize\" $0")
 configure_file(packaging/windows/cpack.cmake.in cpack-windows.cmake @ONLY)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/cpack-windows.cmake)
 include(CPack)
