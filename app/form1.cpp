@@ -17,6 +17,16 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     , systemPorts(std::move(systemPorts))
 {
     Q_INIT_RESOURCE(duve); // the icon lives in a static library
+#ifdef Q_OS_WIN
+    // Windows has the design's faces, PMingLiU (新細明體) and MingLiU (細明體), where its
+    // Traditional Chinese fonts are installed. Elsewhere the stand-ins are faces that every
+    // Windows 10 and 11 has: for the captions Times New Roman, a proportional serif as
+    // PMingLiU's Latin letters are; for the log Courier New, fixed-width as MingLiU is.
+    QFont::insertSubstitutions(QStringLiteral("新細明體"),
+                               {QStringLiteral("PMingLiU"), QStringLiteral("Times New Roman")});
+    QFont::insertSubstitutions(QStringLiteral("細明體"),
+                               {QStringLiteral("MingLiU"), QStringLiteral("Courier New")});
+#else
     // The captions are set in a Ming face. On Linux cwTeX's stands in: its Latin letters are a
     // proportional serif, as the design face's, with l and 1 apart (AR PL UMing draws every
     // letter at one width, and its l reads as 1), and its lines are as tall, so rows keep their
@@ -25,6 +35,7 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     // The log's fixed-width Ming face: AR PL UMing, whose glyphs stay within their lines (the
     // log draws each line apart, and cwTeX's slash reaches below its line).
     QFont::insertSubstitution(QStringLiteral("細明體"), QStringLiteral("AR PL UMing TW"));
+#endif
     QFont font(QStringLiteral("新細明體"));
     font.setPointSize(12);
     setFont(font);
