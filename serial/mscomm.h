@@ -41,7 +41,8 @@ public:
     // False when the port could not be opened; errorString says why.
     bool setPortOpen(bool open);
 
-    // False when the write failed; errorString says why.
+    // False when the write failed; errorString says why. On Windows a write
+    // that finds the device gone is the lost port instead, told by PortLost.
     bool Output(const QByteArray &bytes);
     bool Output(const QString &text);
 
