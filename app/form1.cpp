@@ -83,6 +83,5 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
         connect(this->*app::ChannelControlList[i].button, &QPushButton::clicked, this,
                 [this, i] { readChannel(int(i)); });
     connect(MSComm1, &MSComm::PortLost, this, &Form1::portLost);
-    connect(MSComm1, &MSComm::PortLost, noAnswer, &QTimer::stop); // a lost port ends the wait
     connect(MSComm1, &MSComm::WriteFailed, this, &Form1::logMessage);
 }

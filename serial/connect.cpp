@@ -62,6 +62,7 @@ void Form1::portLost(const QString &reason)
     if (MSComm1->InBufferCount() > 0)
         logReceived(MSComm1->Input());
     stopAutoScan();
+    noAnswer->stop(); // nothing can answer a request on a port that has gone
     Command1->setText(QStringLiteral("Connect"));
     logMessage(reason);
 }

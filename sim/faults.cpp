@@ -1,6 +1,7 @@
 #include "sim/faults.h"
 
 #include "modbus/checksum.h"
+#include "modbus/protocol.h"
 
 #include <algorithm>
 
@@ -17,7 +18,7 @@ QList<QByteArray> FaultInjector::shape(QByteArray answer)
         return {};
     const bool otherId = isNth(count, faults.wrongIdEvery);
     const bool otherCount = isNth(count, faults.wrongCountEvery) && answer.size() > 2
-                            && answer[1] == 0x03; // a read answer
+                            && quint8(answer[1]) == modbus::ReadHoldingRegisters;
     if (otherId || otherCount) {
         answer.chop(2);
         if (otherId)
