@@ -81,7 +81,7 @@ public:
     void Command3_Click();
 
     // Where GetTimeText reads the local time; tests set their own clock.
-    std::function<QDateTime()> Clock = &QDateTime::currentDateTime;
+    std::function<QDateTime()> Clock = [] { return QDateTime::currentDateTime(); };
 
     // Window-level values.
     std::array<quint8, 256> CrcHiTable{};

@@ -5,14 +5,19 @@
 #include "serial/portnames.h"
 
 #include <QSerialPort>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <utility>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 #ifdef __linux__
 #include <linux/serial.h>
 #endif
@@ -45,6 +50,15 @@ public:
     serial::LineErrors countedErrors();
     void readyRead();
     void failed(QSerialPort::SerialPortError code);
+    // Qt Serial Port 6.4 reports a hung-up tty (an adapter unplugged, a
+    // pseudo-terminal whose other end closed) as a read error; 6.8 takes the
+    // end of file it reads there for no data, says nothing, and is woken for
+    // it again at once. So the hang-up is watched here, on a descriptor of
+    // our own for the same device, whatever Qt's version does.
+    void watchHangUp();
+    bool hungUp() const;
+    void close();
+    void lost(const QString &systemText);
 
     MSComm &owner;
     QSerialPort serial;
@@ -54,6 +68,8 @@ public:
     // The driver's error counters at the last look; none where it keeps none
     // (pseudo-terminals, many USB adapters).
     std::optional<serial::LineErrors> counters;
+    int watched = -1;
+    std::unique_ptr<QSocketNotifier> hangUp;
 };
 
 MSComm::Port::Port(MSComm &owner)
@@ -118,6 +134,7 @@ bool MSComm::open()
     }
     serial.setDataTerminalReady(true);
     serial.setRequestToSend(false);
+    port->watchHangUp();
     received.clear();
     lineErrors = {};
     port->counters = driverCounters(serial.handle());
@@ -125,7 +142,7 @@ bool MSComm::open()
     port->marking = line->markErrors;
     if (port->marking && !port->markErrors()) {
         const QString why = qt_error_string(errno);
-        serial.close();
+        port->close();
         return fail(QStringLiteral("%1 cannot mark bytes received with parity errors: %2")
                         .arg(portName(), why));
     }
@@ -148,7 +165,7 @@ bool MSComm::setPortOpen(bool open)
         return true;
     if (open)
         return this->open();
-    port->serial.close();
+    port->close();
     received.clear();
     return true;
 }
@@ -209,13 +226,8 @@ void MSComm::Port::failed(QSerialPort::SerialPortError code)
     switch (code) {
     case QSerialPort::ReadError:
     case QSerialPort::ResourceError: {
-        // Qt keeps reporting a dead device as fast as it can until the port
-        // is closed, so close it now. What arrived before stays to be taken.
         const QString text = serial.errorString();
-        const QString reason
-            = serial::lossMessage(owner.portName(), saysMoreThanGone(text) ? text : QString());
-        serial.close();
-        Q_EMIT owner.PortLost(reason);
+        lost(saysMoreThanGone(text) ? text : QString());
         break;
     }
     case QSerialPort::WriteError:
@@ -225,4 +237,42 @@ void MSComm::Port::failed(QSerialPort::SerialPortError code)
         break;
     default: break;
     }
+}
+
+void MSComm::Port::watchHangUp()
+{
+    watched = ::fcntl(serial.handle(), F_DUPFD_CLOEXEC, 0);
+    if (watched < 0)
+        return; // Qt's own report is all there is
+    hangUp = std::make_unique<QSocketNotifier>(watched, QSocketNotifier::Read);
+    // Woken for every byte too, which Qt's own notifier takes; only a hang-up is ours.
+    QObject::connect(hangUp.get(), &QSocketNotifier::activated, &owner, [this] {
+        if (hungUp())
+            lost(QString());
+    });
+}
+
+bool MSComm::Port::hungUp() const
+{
+    pollfd state{watched, POLLIN, 0};
+    return watched >= 0 && ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR));
+}
+
+void MSComm::Port::close()
+{
+    hangUp.reset();
+    if (watched >= 0)
+        ::close(std::exchange(watched, -1));
+    serial.close();
+}
+
+// Qt keeps reporting a dead device as fast as it can until the port is
+// closed, so close it now. What arrived before stays to be taken.
+void MSComm::Port::lost(const QString &systemText)
+{
+    if (!serial.isOpen())
+        return;
+    const QString reason = serial::lossMessage(owner.portName(), systemText);
+    close();
+    Q_EMIT owner.PortLost(reason);
 }
