@@ -57,6 +57,11 @@ public:
     // our own for the same device, whatever Qt's version does.
     void watchHangUp();
     bool hungUp() const;
+    // A USB adapter being unplugged fails a write with ENODEV before its tty hangs up.
+    static bool deviceGone(const QString &systemText)
+    {
+        return systemText == qt_error_string(ENODEV) || systemText == qt_error_string(ENXIO);
+    }
     void close();
     void lost(const QString &systemText);
 
@@ -180,6 +185,8 @@ bool MSComm::Output(const QByteArray &bytes)
     const bool queued = serial.write(bytes) == bytes.size();
     serial.flush();
     port->writing = false;
+    if (!serial.isOpen())
+        return true; // the device went away: told once, by PortLost
     if (!queued || serial.error() != QSerialPort::NoError)
         return fail(
             QStringLiteral("writing to %1 failed: %2").arg(portName(), serial.errorString()));
@@ -231,7 +238,11 @@ void MSComm::Port::failed(QSerialPort::SerialPortError code)
         break;
     }
     case QSerialPort::WriteError:
-        if (!writing) // Output reports its own failures
+        // A write that finds the device gone is the lost port, whichever of the write,
+        // the flush or the read hears of it first: one line, not a failure and a loss.
+        if (hungUp() || deviceGone(serial.errorString()))
+            lost(QString());
+        else if (!writing) // Output reports its own failures
             Q_EMIT owner.WriteFailed(QStringLiteral("writing to %1 failed: %2")
                                          .arg(owner.portName(), serial.errorString()));
         break;
