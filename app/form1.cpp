@@ -69,7 +69,8 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     noAnswer->setTimerType(Qt::PreciseTimer); // a coarse one may run 5 % over, and report so
     noAnswer->setInterval(measure::AnswerWaitMs);
     connect(noAnswer, &QTimer::timeout, this,
-            [this] { logMessage(measure::noAnswerNote(*asked)); });
+            [this] { logMessage(measure::noAnswerNote(*asked, silence)); });
+    uptime.start();
     const std::pair<QPushButton *, void (Form1::*)()> buttons[]
         = {{Command1, &Form1::Command1_Click},  {Command2, &Form1::Command2_Click},
            {Command3, &Form1::Command3_Click},  {Command4, &Form1::Command4_Click},

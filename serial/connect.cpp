@@ -46,12 +46,18 @@ void Form1::Command1_Click()
         }
         GetTimeText();
         Text1->setPlainText(TimeText + QStringLiteral(" Connected"));
+        // Requests sent before may still be answered; a new adapter may or may not echo.
+        step.reconnected();
+        lineEchoes = false;
+        echoAwaited.clear();
+        noteDoubtfulValues();
     } else {
         Command1->setText(QStringLiteral("Connect"));
         MSComm1->setPortOpen(false);
         stopAutoScan();
         GetTimeText();
         Text1->setPlainText(TimeText + QStringLiteral(" Disconnect"));
+        noteDoubtfulValues();
     }
 }
 
@@ -63,6 +69,8 @@ void Form1::portLost(const QString &reason)
         logReceived(MSComm1->Input());
     stopAutoScan();
     noAnswer->stop(); // nothing can answer a request on a port that has gone
+    step.clear();
+    echoAwaited.clear();
     Command1->setText(QStringLiteral("Connect"));
     logMessage(reason);
 }
