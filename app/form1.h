@@ -151,7 +151,7 @@ private:
     void takeAnswers(bool quiet);
     bool takeBlock(const serial::LineErrors &errors);
     void showValue(int row, const measure::Awaited &awaited, const measure::Note &note);
-    void followSettings(const QString &echoNote);
+    void followSettings(const measure::Awaited &write, const QString &echoNote);
     void noteDoubtfulValues();
     bool itemCode(QComboBox *list, const QString &field, int *code);
     void setupOutput(QLineEdit *source, const QString &field, quint16 reg);

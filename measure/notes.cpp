@@ -343,7 +343,9 @@ QString reopenNote(const Awaited &write, const QStringList &before, const QStrin
     QStringList expected = before;
     const int high = write.value >> 8, low = write.value & 0xFF;
     QString wrote;
-    if (write.reg == modbus::IdBaudRegister) {
+    if (write.function != modbus::WriteSingleRegister) {
+        return {}; // no settings write is known to have gone out
+    } else if (write.reg == modbus::IdBaudRegister) {
         expected[0] = QString::number(modbus::baudRate(low));
         wrote = QStringLiteral("the ID and baud rate");
     } else if (write.reg == modbus::FormatRegister) {

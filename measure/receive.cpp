@@ -105,7 +105,7 @@ bool Form1::takeBlock(const serial::LineErrors &errors)
             showValue(effect.box, awaited, note);
     }
     if (effect.followSettings) {
-        followSettings(note.text);
+        followSettings(awaited, note.text);
         return true;
     }
     if (settingsEchoed)
@@ -139,14 +139,13 @@ void Form1::showValue(int row, const measure::Awaited &awaited, const measure::N
 
 // The module now talks at the settings just written: follow it. The log is
 // replaced by the reopen, so the echo's own note goes after its new first line.
-void Form1::followSettings(const QString &echoNote)
+void Form1::followSettings(const measure::Awaited &write, const QString &echoNote)
 {
     const auto lineOf = [this] {
         return QStringList{Combo2->currentText(), Combo4->currentText(), Combo3->currentText(),
                            Combo5->currentText()};
     };
     const QStringList before = lineOf();
-    const measure::Awaited write = *asked;
     const bool echoes = lineEchoes; // the same adapter after the reopen
     Command1_Click();
     Combo2->setCurrentIndex(Combo1->currentIndex());

@@ -42,10 +42,9 @@ std::optional<Step::Owed> Step::answered(qint64 nowMs)
     // its answers do after the latest, the earlier ones were lost: the line
     // is in step again, and a dropped answer costs this one note.
     const qint64 fits = answerTimeMs ? fitsAnswerTime(*answerTimeMs) : -1;
-    const bool earlierLost
-        = answerTimeMs && nowMs - owed.back().sentMs <= fits
-          && std::all_of(owed.begin(), owed.end() - 1,
-                         [&](const Owed &o) { return nowMs - o.sentMs > fits; });
+    const bool earlierLost = answerTimeMs && nowMs - owed.back().sentMs <= fits
+                             && std::all_of(owed.begin(), owed.end() - 1,
+                                            [&](const Owed &o) { return nowMs - o.sentMs > fits; });
     if (earlierLost)
         owed.clear();
     else
