@@ -101,6 +101,8 @@ private Q_SLOTS:
             << QStringList{"V2: no answer", "V3" + mayBe.arg("V2")};
         QTest::newRow("across Disconnect and Connect") << "V1 Disconnect Connect I1 answer 0 answer 1"
             << QStringList{"I1" + mayBe.arg("V1")};
+        QTest::newRow("doubts outlive the log") << "V2 bad 0 Disconnect"
+            << QStringList{"V2 still shows a value in doubt: V2 check bytes do not fit (see its tooltip)"};
         QTest::newRow("a stray byte, then no silence") << "V1 FF 0"
             << QStringList{"V1's answer came after stray byte FF, so is not shown: check the bias"};
         // Settings writes: what the module may now use, and that the tool did not follow.
@@ -129,6 +131,8 @@ private Q_SLOTS:
             };
             if (step == "answer")
                 QVERIFY(rig.peer.answer(module.answer(frame())));
+            else if (step == "bad") // its last value byte inverted, as duve-sim --corrupt does
+                QVERIFY(rig.peer.answer(module.answer(frame()).replace(4, 1, "\x23")));
             else if (step == "FF")
                 QVERIFY(rig.peer.answer("\xFF" + module.answer(frame())));
             else if (step == "echo")

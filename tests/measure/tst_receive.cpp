@@ -177,7 +177,18 @@ private Q_SLOTS:
         QTEST(channelTexts(rig.form), "channels");
         for (int i = 0; i < log.size(); ++i)
             QCOMPARE(logLines(rig.form)[i], stamp + ' ' + log[i]);
-
+        // A box that took a value tells where it came from, and its doubts as its note did.
+        for (const QLineEdit *box : channelBoxes(rig.form))
+            if (box->text() != "00.000") {
+                const QStringList received = logLines(rig.form).filter(" receive  ");
+                QVERIFY2(std::any_of(received.cbegin(), received.cend(),
+                                     [&](const QString &line) {
+                                         return box->toolTip().contains(line.section("  ", 1));
+                                     }),
+                         qPrintable(box->toolTip()));
+                QCOMPARE(box->toolTip().contains(" may be wrong: "),
+                         log.join('|').contains(" may be wrong: "));
+            }
         QCOMPARE(rig.form.PendingRequest, pending);
         QVERIFY(rig.form.MSComm1->PortOpen());
     }
