@@ -54,7 +54,6 @@ std::optional<qsizetype> answerAfterStray(QByteArrayView block, const Awaited &a
 struct AnswerFacts
 {
     QString shownIn;                // the box the value went to ("V2"), if any
-    bool followed = false;          // the window followed it as a settings echo
     std::optional<Awaited> earlier; // an earlier request still owed one when it came
     bool earlierBeforeReconnect = false;
     serial::LineErrors errors; // what the port reported as its bytes came

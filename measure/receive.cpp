@@ -70,7 +70,9 @@ bool Form1::takeBlock(const serial::LineErrors &errors)
             noAnswer->stop();
             step.answered(uptime.elapsed());
             echoAwaited.clear();
-            logMessage(measure::strayNote(awaited, QByteArrayView(block).first(*at)));
+            const QString lineErrors = measure::lineErrorText(errors);
+            logMessage(measure::strayNote(awaited, QByteArrayView(block).first(*at))
+                       + (lineErrors.isEmpty() ? QString() : QStringLiteral("; ") + lineErrors));
         } else {
             silence.bytesCame = true;
             logMessage(measure::noiseNote(errors, MSComm1->Settings()));
@@ -88,7 +90,6 @@ bool Form1::takeBlock(const serial::LineErrors &errors)
 
     measure::AnswerFacts facts;
     facts.errors = errors;
-    facts.followed = effect.followSettings;
     if (const auto earlier = step.answered(uptime.elapsed())) {
         facts.earlier = earlier->request;
         facts.earlierBeforeReconnect = earlier->beforeReconnect;
