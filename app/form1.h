@@ -85,6 +85,10 @@ public:
 
     // Where GetTimeText reads the local time; tests set their own clock.
     std::function<QDateTime()> Clock = [] { return QDateTime::currentDateTime(); };
+    // What a Connect to the port behind a device path waits for (empty: it
+    // opens at once); such a port opens off the window's thread. Tests give
+    // their own.
+    std::function<QString(const QString &)> OpenWait = serial::openWait;
 
     // Window-level values.
     std::array<quint8, 256> CrcHiTable{};
@@ -146,6 +150,8 @@ private:
     // Places the controls on the page that the window shows.
     void buildControls(QWidget *page);
     void scanPorts();
+    // The end of a Connect, whether the port opened at once or off the thread.
+    void connected(bool opened);
     void portLost(const QString &reason);
     void logReceived(const QByteArray &bytes);
     void takeAnswers(bool quiet);
@@ -176,6 +182,10 @@ private:
     bool lineEchoes = false;
     // The doubts about the value each channel box shows, in a few words each.
     std::array<QStringList, measure::ChannelCount> doubts;
+    // Connect had the focus when it was disabled for an open off the thread.
+    bool focusOnConnect = false;
+    // Runs while the operator types in the Port box; its timeout rescans.
+    QTimer *typingPause;
     SystemPortSource systemPorts;
     serial::PortMap ports;
     // "COM n (device) why" for each port the last scan could not offer.
