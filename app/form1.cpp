@@ -2,6 +2,7 @@
 
 #include "app/channelcontrols.h"
 #include "app/room.h"
+#include "app/screenreader.h"
 #include "measure/answer.h"
 #include "serial/mscomm.h"
 
@@ -17,6 +18,7 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     , systemPorts(std::move(systemPorts))
 {
     Q_INIT_RESOURCE(duve); // the icon lives in a static library
+    app::installScreenReaderSupport();
 #ifdef Q_OS_WIN
     // Windows has the design's faces, PMingLiU (新細明體) and MingLiU (細明體), where its
     // Traditional Chinese fonts are installed. Elsewhere the stand-ins are faces that every
@@ -54,6 +56,7 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     // Whole captions before exact places: the substitute face draws wider than the design's.
     app::makeRoom(page);
     app::fitToScreen(this, page);
+    announcer = new app::Announcer(this);
     MSComm1 = new MSComm([this](int n) { return comPortDevice(n); }, this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
 
@@ -97,3 +100,5 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     connect(MSComm1, &MSComm::ReadFailed, this, &Form1::logMessage);
     connect(MSComm1, &MSComm::Opened, this, &Form1::connected);
 }
+
+void Form1::speak(const QString &words) { announcer->say(words); }

@@ -23,6 +23,9 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
+namespace app {
+class Announcer;
+}
 
 // The tool's one window. It owns every control, every window-level value and
 // every routine; the routines are defined in the folder of their subsystem.
@@ -145,6 +148,8 @@ public:
     void prependLog(const QString &line);
     // Puts TimeText and a message on top of the log: refusals and failures.
     void logMessage(const QString &message);
+    // Says words to a screen reader, wherever the focus is: what changed by itself.
+    void speak(const QString &words);
 
 private:
     // Places the controls on the page that the window shows.
@@ -157,6 +162,7 @@ private:
     void takeAnswers(bool quiet);
     bool takeBlock(const serial::LineErrors &errors);
     void showValue(int row, const measure::Awaited &awaited, const measure::Note &note);
+    void describeValue(int row);
     void followSettings(const measure::Awaited &write, const QString &echoNote);
     void noteDoubtfulValues();
     bool itemCode(QComboBox *list, const QString &field, int *code);
@@ -190,4 +196,5 @@ private:
     serial::PortMap ports;
     // "COM n (device) why" for each port the last scan could not offer.
     QStringList portsLeftOut;
+    app::Announcer *announcer;
 };
