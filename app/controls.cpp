@@ -218,18 +218,7 @@ void Form1::buildControls(QWidget *page)
         this->*c.button = read;
         setBackground(box, group == Frame3 ? QColor(0, 255, 0) : QColor(255, 192, 192));
         box->setAccessibleName(QStringLiteral("%1 value").arg(caption));
-        // The box takes no focus; its button has it when a read is asked for. A screen
-        // reader speaks a change of the focused button's description, so the value that
-        // arrives is heard there ("V1 value 1.5"), and again whenever the button is reached.
-        // The box is emptied before each value is shown: that says nothing, but lets the
-        // same value, read again, be heard again.
-        const auto describe = [read, box] {
-            const QString value = box->text();
-            read->setAccessibleDescription(value.isEmpty() ? value
-                                                           : box->accessibleName() + ' ' + value);
-        };
-        describe();
-        connect(box, &QLineEdit::textChanged, read, describe);
+        describeValue(int(i));
     }
 
     // "VO Configure"
@@ -246,6 +235,9 @@ void Form1::buildControls(QWidget *page)
     Label30->setPalette(red);
     Label28->setBuddy(Text3);
     Label29->setBuddy(Text4);
+    // The hint gives the unit of both boxes: a screen reader speaks it with each.
+    for (QLineEdit *output : {Text3, Text4})
+        output->setAccessibleDescription("In millivolts. " + Label30->text().trimmed());
 
     // The command panel, 9 point throughout.
     Label6 = label(Frame2, "Label6", "STX", 360, 360, 615, 255, Hidden | Disabled);

@@ -16,11 +16,14 @@ struct Channel
     const char *caption; // its button's caption, and its box's name: "<caption> value"
     quint16 reg;         // the module's input register that holds it
     qint16 code;         // the PendingRequest of its read
+    const char *unit;    // of the value its box shows (the register's value / 1000), in words
 };
 
 inline constexpr Channel Channels[] = {
-    {"V1", 0x0004, 0}, {"V2", 0x0008, 1}, {"V3", 0x000C, 2}, {"V4", 0x0010, 3},
-    {"I1", 0x0005, 4}, {"I2", 0x0009, 5}, {"I3", 0x000D, 6}, {"I4", 0x0011, 7},
+    {"V1", 0x0004, 0, "volts"},        {"V2", 0x0008, 1, "volts"},
+    {"V3", 0x000C, 2, "volts"},        {"V4", 0x0010, 3, "volts"},
+    {"I1", 0x0005, 4, "milliamperes"}, {"I2", 0x0009, 5, "milliamperes"},
+    {"I3", 0x000D, 6, "milliamperes"}, {"I4", 0x0011, 7, "milliamperes"},
 };
 
 constexpr qsizetype ChannelCount = std::size(Channels);

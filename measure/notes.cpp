@@ -401,4 +401,13 @@ QString lineErrorText(const serial::LineErrors &errors)
     return text;
 }
 
+QString firstWords(const QString &note) { return note.section(QStringLiteral("; "), 0, 0); }
+
+QString spokenValue(int row, const QString &value, bool doubted)
+{
+    return QStringLiteral("%1 %2 %3%4")
+        .arg(QLatin1String(Channels[row].caption), value, QLatin1String(Channels[row].unit),
+             doubted ? QStringLiteral(", may be wrong") : QString());
+}
+
 } // namespace measure

@@ -108,4 +108,12 @@ QString reopenNote(const Awaited &write, const QStringList &before, const QStrin
 // one; empty when there are none.
 QString lineErrorText(const serial::LineErrors &errors);
 
+// What a screen reader says of a note or a refusal: its first words, up to its
+// first semicolon, which say what happened and the first thing to check.
+QString firstWords(const QString &note);
+
+// What a screen reader says of a value the channel of this row shows: "V1 1.5
+// volts", and that it may be wrong where a note doubts it.
+QString spokenValue(int row, const QString &value, bool doubted);
+
 } // namespace measure

@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 void Form1::MSComm1_OnComm()
@@ -116,12 +117,13 @@ bool Form1::takeBlock(const serial::LineErrors &errors)
     return false;
 }
 
-// The value in its box, and where it came from in the box's tooltip and
-// description: the request, the time, the answer's bytes and every doubt.
+// The value in its box, and where it came from in the box's tooltip: the
+// request, the time, the answer's bytes and every doubt. A screen reader is
+// told the value, and whether it may be wrong.
 void Form1::showValue(int row, const measure::Awaited &awaited, const measure::Note &note)
 {
     QLineEdit *box = this->*app::ChannelControlList[row].box;
-    box->clear();
+    box->clear(); // the same value read again changes the text too, for whoever watches it
     box->setText(measure::valueText(measure::readValue(ReceivedBytes)));
     QString story
         = QStringLiteral("%1 = %2, at %3 from device %4, taken as the answer to %5 (register "
@@ -134,8 +136,21 @@ void Form1::showValue(int row, const measure::Awaited &awaited, const measure::N
     if (!note.text.isEmpty())
         story += u'\n' + QString(note.text).replace(QStringLiteral("; "), QStringLiteral(";\n"));
     box->setToolTip(story);
-    box->setAccessibleDescription(story);
     doubts[row] = note.doubts;
+    describeValue(row);
+    speak(measure::spokenValue(row, box->text(), !note.doubts.isEmpty()));
+}
+
+// What a screen reader finds of a channel's value: the box's unit and story, and at its
+// button, which has the focus after a read, the value in words.
+void Form1::describeValue(int row)
+{
+    const app::ChannelControls &c = app::ChannelControlList[row];
+    QLineEdit *box = this->*c.box;
+    const QString unit = QStringLiteral("In %1.").arg(QLatin1String(measure::Channels[row].unit));
+    box->setAccessibleDescription(box->toolTip().isEmpty() ? unit : unit + u' ' + box->toolTip());
+    (this->*c.button)
+        ->setAccessibleDescription(measure::spokenValue(row, box->text(), !doubts[row].isEmpty()));
 }
 
 // The module now talks at the settings just written: follow it. The log is

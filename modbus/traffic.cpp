@@ -48,6 +48,7 @@ void Form1::logMessage(const QString &message)
     GetTimeText();
     const qsizetype room = qMax(0, Text5->maxLength() - 2);
     prependLog((TimeText + u' ' + message).left(room) + QStringLiteral("\r\n"));
+    speak(measure::firstWords(message));
 }
 
 void Form1::SendFrame()

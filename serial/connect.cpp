@@ -52,6 +52,7 @@ void Form1::Command1_Click()
         stopAutoScan();
         GetTimeText();
         Text1->setPlainText(TimeText + QStringLiteral(" Disconnect"));
+        speak(QStringLiteral("Disconnected"));
         noteDoubtfulValues();
     }
 }
@@ -69,6 +70,7 @@ void Form1::connected(bool opened)
     }
     GetTimeText();
     Text1->setPlainText(TimeText + QStringLiteral(" Connected"));
+    speak(QStringLiteral("Connected"));
     // Requests sent before may still be answered; a new adapter may or may not echo.
     step.reconnected();
     lineEchoes = false;
