@@ -1,5 +1,7 @@
 #include "app/logview.h"
 
+#include "app/screenreader.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>
 #include <QScrollBar>
@@ -73,6 +75,22 @@ LogView::LogView(QWidget *parent)
     : QPlainTextEdit(parent)
 {
     setVerticalScrollBar(new LogScrollBar(Qt::Vertical, this));
+}
+
+// The newest line is on top: a reader who comes to the log by the keyboard starts there (the
+// caret moves down with its line as lines come above it). A screen reader reads the line when it
+// is told of the focus; told of the caret first, Orca would take it for the focus, and then say
+// nothing of the log.
+void LogView::focusInEvent(QFocusEvent *event)
+{
+    const Qt::FocusReason reason = event->reason();
+    if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+         || reason == Qt::ShortcutFocusReason)
+        && !textCursor().hasSelection()) {
+        const CaretMovesUntold moved(this);
+        moveCursor(QTextCursor::Start);
+    }
+    QPlainTextEdit::focusInEvent(event);
 }
 
 // A new line at the top moves every line below it, so the editor draws every visible line again,

@@ -27,6 +27,11 @@ void Form1::prependLog(const QString &line)
     // which repaints them and everything behind them; both are always shown, so there is
     // nothing to lay out. The bar still takes its new range and redraws itself as it must.
     const QSignalBlocker rangeKept(Text1->verticalScrollBar());
+    // A reader on the newest line (the caret on top, the keyboard in the log) stays on the
+    // newest; one further down keeps the line read. Put back before the edit ends, the caret
+    // is not seen to move, and a screen reader does not read that line again.
+    const QTextCursor caret = Text1->textCursor();
+    const bool onTop = Text1->hasFocus() && caret.position() == 0 && !caret.hasSelection();
     // One edit block: the editor lays the new line out once, when it is all in. setPosition
     // does not lay the first line out to find where a caret would stand, as movePosition does.
     QTextCursor cursor(Text1->document());
@@ -39,6 +44,8 @@ void Form1::prependLog(const QString &line)
         cursor.setPosition(0);
         cursor.insertText(parts[i]);
     }
+    if (onTop)
+        Text1->setTextCursor(QTextCursor(Text1->document()));
     cursor.endEditBlock();
 }
 
