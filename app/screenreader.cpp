@@ -234,14 +234,34 @@ bool focusEcho(QAccessibleEvent *event)
     return control != QApplication::focusWidget() || control != toldFocus;
 }
 
+void tellReader(QAccessibleEvent *event);
+
+// Passes an event on to the bridge: Qt's own way there is taken while no handler is installed.
+void passOn(QAccessibleEvent *event)
+{
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(tellReader);
+}
+
 bool untold(QAccessibleEvent *event)
 {
     switch (event->type()) {
     case QAccessible::TextSelectionChanged: return focusEcho(event);
     case QAccessible::TextCaretMoved: return event->object() == caretUntold;
-    // The descriptions that change (a value at its read button, its story at its box) are said
-    // by the announcer; Orca 48 would say a new one of the control in focus once more.
-    case QAccessible::DescriptionChanged: return true;
+    case QAccessible::DescriptionChanged: {
+        // A new description of the control in focus (a value at its read button) is said by the
+        // announcer, and Orca 48 would say it once more. Orca keeps what it has read of a
+        // control until it is told the control has the focus, which it then reads afresh and
+        // does not say again: so that Where Am I has the new one, that is told instead.
+        if (event->object() != toldFocus)
+            return false;
+        QAccessible::State focused;
+        focused.focused = true;
+        QAccessibleStateChangeEvent stillFocused(event->object(), focused);
+        passOn(&stillFocused);
+        return true;
+    }
     // Qt has applied a table's change already, and the Linux bridge does nothing more with it.
     case QAccessible::TableModelChanged: return true;
     default: return false;
@@ -252,12 +272,8 @@ void tellReader(QAccessibleEvent *event)
 {
     if (event->type() == QAccessible::Focus)
         toldFocus = event->object();
-    if (untold(event))
-        return;
-    // Qt's own way on to the bridge is taken while no handler is installed.
-    QAccessible::installUpdateHandler(nullptr);
-    QAccessible::updateAccessibility(event);
-    QAccessible::installUpdateHandler(tellReader);
+    if (!untold(event))
+        passOn(event);
 }
 #endif
 
