@@ -7,7 +7,6 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
-#include <QKeySequence>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
@@ -138,11 +137,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Value)
-            return list()->currentText();
-        if (t == QAccessible::Accelerator)
-            return QKeySequence(Qt::Key_Down).toString(QKeySequence::NativeText);
-        return QAccessibleWidget::text(t);
+        return t == QAccessible::Value ? list()->currentText() : QAccessibleWidget::text(t);
     }
 
     QAccessible::State state() const override
@@ -191,7 +186,6 @@ public:
         else
             list()->showPopup();
     }
-    QStringList keyBindingsForAction(const QString &) const override { return {}; }
 
 private:
     QComboBox *list() const { return static_cast<QComboBox *>(widget()); }
