@@ -57,7 +57,16 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     MSComm1 = new MSComm([this](int n) { return comPortDevice(n); }, this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
 
-    connect(Combo9->lineEdit(), &QLineEdit::textEdited, this, &Form1::Combo9_Change);
+    // Typing in the Port box rescans once the typing pauses, not at every key: a
+    // scan opens every port, and each open resets some boards and may wait on a
+    // driver (a close at 110 baud takes most of a second). A pause is longer
+    // than the gap between the keys of a steady typist (about 200 ms at 60
+    // words a minute) and short enough to feel at once.
+    typingPause = new QTimer(this);
+    typingPause->setSingleShot(true);
+    typingPause->setInterval(400);
+    connect(Combo9->lineEdit(), &QLineEdit::textEdited, typingPause, qOverload<>(&QTimer::start));
+    connect(typingPause, &QTimer::timeout, this, &Form1::Combo9_Change);
     connect(MSComm1, &MSComm::OnComm, this, &Form1::MSComm1_OnComm);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     quietLine = new QTimer(this);
@@ -69,7 +78,8 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
     noAnswer->setTimerType(Qt::PreciseTimer); // a coarse one may run 5 % over, and report so
     noAnswer->setInterval(measure::AnswerWaitMs);
     connect(noAnswer, &QTimer::timeout, this,
-            [this] { logMessage(measure::noAnswerNote(*asked)); });
+            [this] { logMessage(measure::noAnswerNote(*asked, silence)); });
+    uptime.start();
     const std::pair<QPushButton *, void (Form1::*)()> buttons[]
         = {{Command1, &Form1::Command1_Click},  {Command2, &Form1::Command2_Click},
            {Command3, &Form1::Command3_Click},  {Command4, &Form1::Command4_Click},
@@ -84,4 +94,6 @@ Form1::Form1(SystemPortSource systemPorts, QWidget *parent)
                 [this, i] { readChannel(int(i)); });
     connect(MSComm1, &MSComm::PortLost, this, &Form1::portLost);
     connect(MSComm1, &MSComm::WriteFailed, this, &Form1::logMessage);
+    connect(MSComm1, &MSComm::ReadFailed, this, &Form1::logMessage);
+    connect(MSComm1, &MSComm::Opened, this, &Form1::connected);
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "measure/channels.h"
 #include "measure/notes.h"
+#include "measure/step.h"
 #include "modbus/request.h"
 #include "serial/portnames.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
 
@@ -82,6 +85,10 @@ public:
 
     // Where GetTimeText reads the local time; tests set their own clock.
     std::function<QDateTime()> Clock = [] { return QDateTime::currentDateTime(); };
+    // What a Connect to the port behind a device path waits for (empty: it
+    // opens at once); such a port opens off the window's thread. Tests give
+    // their own.
+    std::function<QString(const QString &)> OpenWait = serial::openWait;
 
     // Window-level values.
     std::array<quint8, 256> CrcHiTable{};
@@ -143,9 +150,15 @@ private:
     // Places the controls on the page that the window shows.
     void buildControls(QWidget *page);
     void scanPorts();
+    // The end of a Connect, whether the port opened at once or off the thread.
+    void connected(bool opened);
     void portLost(const QString &reason);
     void logReceived(const QByteArray &bytes);
     void takeAnswers(bool quiet);
+    bool takeBlock(const serial::LineErrors &errors);
+    void showValue(int row, const measure::Awaited &awaited, const measure::Note &note);
+    void followSettings(const measure::Awaited &write, const QString &echoNote);
+    void noteDoubtfulValues();
     bool itemCode(QComboBox *list, const QString &field, int *code);
     void setupOutput(QLineEdit *source, const QString &field, quint16 reg);
     bool manualFieldsAccepted();
@@ -158,6 +171,21 @@ private:
     // which runs until a block taken answers it or the port closes.
     std::optional<measure::Awaited> asked;
     QTimer *noAnswer;
+    // What the wait of the request awaited has seen, for its note.
+    measure::Silence silence;
+    // Whether answers are in step with requests, on the clock of uptime.
+    measure::Step step;
+    QElapsedTimer uptime;
+    // The request whose own bytes an echoing adapter may hand back before its answer,
+    // and whether the line has echoed one on this connection.
+    QByteArray echoAwaited;
+    bool lineEchoes = false;
+    // The doubts about the value each channel box shows, in a few words each.
+    std::array<QStringList, measure::ChannelCount> doubts;
+    // Connect had the focus when it was disabled for an open off the thread.
+    bool focusOnConnect = false;
+    // Runs while the operator types in the Port box; its timeout rescans.
+    QTimer *typingPause;
     SystemPortSource systemPorts;
     serial::PortMap ports;
     // "COM n (device) why" for each port the last scan could not offer.

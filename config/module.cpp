@@ -32,6 +32,7 @@ void Form1::Command5_Click()
     composeRequest(modbus::hexText(modbus::WriteSingleRegister, 2), Text23->text());
     PendingRequest = modbus::IdBaudEcho;
     SendFrame();
+    silence.idGiven = modbus::hexByte(Text14->text()); // whether or not its echo comes
 }
 
 void Form1::Command8_Click()

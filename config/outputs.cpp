@@ -19,6 +19,8 @@ void Form1::setupOutput(QLineEdit *source, const QString &field, quint16 reg)
     Text23->setText(*value);
     composeRequest(modbus::hexText(modbus::WriteSingleRegister, 2), Text23->text());
     SendFrame();
+    if (const QString note = config::outputNote(source->text(), field); !note.isEmpty())
+        logMessage(note);
 }
 
 void Form1::Command9_Click() { setupOutput(Text3, QStringLiteral("VO1"), modbus::Vo1Register); }

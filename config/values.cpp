@@ -19,14 +19,27 @@ QString formatValueText(int parityCode, int lengthCode, int stopCode)
            + QString::number(lengthCode + stopCode, 16).toUpper() + QStringLiteral("00");
 }
 
-std::optional<QString> outputValueText(const QString &typed, const QString &field, QString *why)
+namespace {
+
+// The operator's own way of writing numbers first, then the plain one.
+std::optional<double> typedNumber(const QString &typed)
 {
-    // The operator's own way of writing numbers first, then the plain one.
     bool ok = false;
     double number = QLocale().toDouble(typed.trimmed(), &ok);
     if (!ok)
         number = QLocale::c().toDouble(typed.trimmed(), &ok);
-    const double rounded = ok && std::isfinite(number) ? std::nearbyint(number) : -1;
+    return ok && std::isfinite(number) ? std::optional(number) : std::nullopt;
+}
+
+// The most the module's outputs take, as their labels say (0~10000).
+constexpr double MostMillivolts = 10000;
+
+} // namespace
+
+std::optional<QString> outputValueText(const QString &typed, const QString &field, QString *why)
+{
+    const std::optional<double> number = typedNumber(typed);
+    const double rounded = number ? std::nearbyint(*number) : -1;
     if (rounded < 0 || rounded > 65535) {
         if (why)
             *why = QStringLiteral("%1 \"%2\" must be a number from 0 to 65535 (millivolts)")
@@ -34,6 +47,24 @@ std::optional<QString> outputValueText(const QString &typed, const QString &fiel
         return std::nullopt;
     }
     return modbus::hexText(static_cast<uint>(rounded), 4);
+}
+
+QString outputNote(const QString &typed, const QString &field)
+{
+    const std::optional<double> number = typedNumber(typed);
+    if (!number)
+        return {};
+    const double sent = std::nearbyint(*number);
+    if (sent != *number)
+        return QStringLiteral("%1 set to %2 mV: the box takes millivolts, 1500 means 1.5 V")
+            .arg(field)
+            .arg(sent);
+    if (sent > MostMillivolts)
+        return QStringLiteral("%1 set to %2 mV, above the %3 mV the module takes: check the value")
+            .arg(field)
+            .arg(sent)
+            .arg(MostMillivolts);
+    return {};
 }
 
 } // namespace config

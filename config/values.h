@@ -22,4 +22,9 @@ QString formatValueText(int parityCode, int lengthCode, int stopCode);
 std::optional<QString> outputValueText(const QString &typed, const QString &field,
                                        QString *why = nullptr);
 
+// What an output value as typed was sent as, where that may not be what the
+// operator meant: a number with a fraction (volts typed for millivolts), or
+// one above the module's 10000 mV; empty otherwise.
+QString outputNote(const QString &typed, const QString &field);
+
 } // namespace config

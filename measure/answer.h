@@ -1,5 +1,7 @@
 #pragma once
 
+#include "measure/notes.h"
+
 #include <QByteArrayView>
 #include <QLocale>
 #include <QString>
@@ -24,14 +26,27 @@ bool startsWithException(QByteArrayView bytes);
 // as they are: libmodbus's default byte time-out.
 constexpr int QuietMs = 500;
 
+// What the next bytes may be, besides an answer.
+struct Expected
+{
+    // The request just sent, whose own bytes an RS-485 adapter that does not
+    // suppress its echo hands back before the answer; empty when none is looked for.
+    QByteArrayView echo;
+    // The request awaited, whose whole answer may come after stray bytes.
+    const Awaited *asked = nullptr;
+};
+
 // How many of the bytes waiting make the next block to take and log; 0 means
 // wait for more. The tool knows what its own requests get back, so a block is
 // one answer whenever its function code says what it is: an exception answer
 // (with a fitting CRC) at 5 bytes, a read answer (03) at 7 whatever its byte
 // count claims (the tool asks for one register), a write echo (06) at 8.
-// Anything else is taken whole once at least 7 bytes wait. Once the line has
-// been quiet for QuietMs, whatever waits short of that is taken as it is.
-qsizetype blockLength(QByteArrayView waiting, bool quiet = false);
+// The request's own bytes coming back are a block of their own, and bytes that
+// may still become them are waited for. Anything else is taken whole once at
+// least 7 bytes wait, or, where a whole answer to the request awaited may
+// follow stray bytes, once that answer is whole. Once the line has been quiet
+// for QuietMs, whatever waits short of that is taken as it is.
+qsizetype blockLength(QByteArrayView waiting, bool quiet = false, const Expected &expected = {});
 
 // What a block taken does to the window.
 struct Effect

@@ -3,6 +3,7 @@
 #include "measure/notes.h"
 #include "modbus/hextext.h"
 #include "modbus/logline.h"
+#include "modbus/protocol.h"
 #include "modbus/request.h"
 #include "serial/mscomm.h"
 
@@ -53,23 +54,33 @@ void Form1::SendFrame()
 {
     // Bytes still waiting cannot belong to the answer of this request; log
     // them now so that its answer starts a block of its own.
-    if (MSComm1->InBufferCount() > 0)
+    if (MSComm1->InBufferCount() > 0) {
         logReceived(MSComm1->Input());
+        if (const QString note = measure::lineErrorText(MSComm1->takeLineErrors()); !note.isEmpty())
+            logMessage(note);
+    }
     GetTimeText();
     const QByteArray bytes(reinterpret_cast<const char *>(FrameBytes.data()), FrameBytes.size());
     Text5->setText(modbus::logLine(TimeText, u"send", bytes));
     prependLog(Text5->text());
+    const bool crossed = noAnswer->isActive();
+    const int waitedMs = measure::AnswerWaitMs - noAnswer->remainingTime();
+    noAnswer->stop();
+    if (!MSComm1->Output(bytes))
+        return logMessage(MSComm1->errorString()); // nothing went out to be answered
+    if (!MSComm1->PortOpen())
+        return; // the device went away as the bytes were written: its loss is told
     // The next answer is taken for this request: say so if the last one is still unanswered.
     const measure::Awaited next = measure::awaitedBy(bytes, PendingRequest);
-    if (noAnswer->isActive())
-        logMessage(
-            measure::crossedNote(*asked, next, measure::AnswerWaitMs - noAnswer->remainingTime()));
+    if (crossed)
+        logMessage(measure::crossedNote(*asked, next, waitedMs));
     asked = next;
+    step.sent(next, uptime.elapsed());
+    silence.bytesCame = false;
+    // A read's own bytes are never its answer; a write's are, unless the adapter echoes.
+    echoAwaited
+        = next.function == modbus::ReadHoldingRegisters || lineEchoes ? bytes : QByteArray();
     noAnswer->start();
-    if (!MSComm1->Output(bytes)) {
-        noAnswer->stop(); // nothing went out to be answered
-        logMessage(MSComm1->errorString());
-    }
 }
 
 // The request for register Text10 of the device in Text8, with its check in

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 void Form1::Command1_Click()
 {
     noAnswer->stop(); // a connection opened or closed awaits nothing
@@ -34,25 +36,44 @@ void Form1::Command1_Click()
         const auto port = static_cast<qint16>(Combo9->itemData(index).toInt());
         MSComm1->setCommPort(port);
         Command1->setText(QStringLiteral("Disconnect"));
-        if (serial::bluetoothPort(comPortDevice(port))) {
-            logMessage(QStringLiteral("COM %1 is a Bluetooth port: connecting to its device may "
-                                      "take several seconds")
-                           .arg(port));
-            repaint(); // the open keeps the window from drawing until it is done
-        }
-        if (!MSComm1->setPortOpen(true)) {
-            Command1->setText(QStringLiteral("Connect"));
-            return logMessage(MSComm1->errorString());
-        }
-        GetTimeText();
-        Text1->setPlainText(TimeText + QStringLiteral(" Connected"));
+        const QString wait = OpenWait(comPortDevice(port));
+        if (wait.isEmpty())
+            return connected(MSComm1->setPortOpen(true));
+        // The window answers while the port opens off its thread; Connect
+        // waits, disabled, for the result, which ends the Connect as any open's.
+        // Disabling moves the focus on: it comes back with the result.
+        focusOnConnect = Command1->hasFocus();
+        Command1->setEnabled(false);
+        logMessage(QStringLiteral("COM %1 ").arg(port) + wait);
+        MSComm1->openInBackground();
     } else {
         Command1->setText(QStringLiteral("Connect"));
         MSComm1->setPortOpen(false);
         stopAutoScan();
         GetTimeText();
         Text1->setPlainText(TimeText + QStringLiteral(" Disconnect"));
+        noteDoubtfulValues();
     }
+}
+
+void Form1::connected(bool opened)
+{
+    if (!Command1->isEnabled()) {
+        Command1->setEnabled(true);
+        if (std::exchange(focusOnConnect, false))
+            Command1->setFocus();
+    }
+    if (!opened) {
+        Command1->setText(QStringLiteral("Connect"));
+        return logMessage(MSComm1->errorString());
+    }
+    GetTimeText();
+    Text1->setPlainText(TimeText + QStringLiteral(" Connected"));
+    // Requests sent before may still be answered; a new adapter may or may not echo.
+    step.reconnected();
+    lineEchoes = false;
+    echoAwaited.clear();
+    noteDoubtfulValues();
 }
 
 // The control has closed the port already; bring the window in line with it.
@@ -63,6 +84,8 @@ void Form1::portLost(const QString &reason)
         logReceived(MSComm1->Input());
     stopAutoScan();
     noAnswer->stop(); // nothing can answer a request on a port that has gone
+    step.clear();
+    echoAwaited.clear();
     Command1->setText(QStringLiteral("Connect"));
     logMessage(reason);
 }

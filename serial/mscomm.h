@@ -40,6 +40,10 @@ public:
     bool PortOpen() const;
     // False when the port could not be opened; errorString says why.
     bool setPortOpen(bool open);
+    // Opens the port as setPortOpen(true) does, off the event thread where an
+    // open may block (on Windows; a Bluetooth port's open reaches out to its
+    // device for seconds): the result comes by Opened, on the event thread.
+    void openInBackground();
 
     // False when the write failed; errorString says why. On Windows a write
     // that finds the device gone is the lost port instead, told by PortLost.
@@ -68,6 +72,10 @@ Q_SIGNALS:
     void PortLost(const QString &reason);
     // Bytes handed to Output could not be written.
     void WriteFailed(const QString &reason);
+    // A read failed while the device is still there; reading goes on.
+    void ReadFailed(const QString &reason);
+    // The end of openInBackground: opened, or errorString says why not.
+    void Opened(bool opened);
 
 private:
     // The system's side of the port, one per platform: Qt Serial Port on

@@ -287,3 +287,11 @@ void MSComm::Port::lost(const QString &systemText)
     close();
     Q_EMIT owner.PortLost(reason);
 }
+
+// Opening a port does not block here: it opens at the next turn of the event
+// loop, and the result comes as on Windows, where a Bluetooth port's open may.
+void MSComm::openInBackground()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT Opened(setPortOpen(true)); }, Qt::QueuedConnection);
+}

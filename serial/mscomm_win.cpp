@@ -8,72 +8,107 @@
 // first byte, nor WaitCommEvent on a pseudo-terminal.
 #include "serial/mscomm.h"
 #include "serial/portcheck_win.h"
+#include "serial/portio_win.h"
 #include "serial/portline_win.h"
 #include "serial/portnames.h"
 
-#include <QDeadlineTimer>
 #include <QTimer>
 #include <QWinEventNotifier>
 
-#include <algorithm>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <utility>
 
 #include <windows.h>
 
 namespace {
 
 constexpr DWORD ReadGapMs = 10;
-constexpr DWORD ReadSize = 4096;
 // An empty read is not expected with the time-outs above; should a driver
 // give one anyway, the next read waits this long instead of spinning.
 constexpr int EmptyReadPauseMs = 50;
-// How long a close waits, in all, for the driver to end the cancelled read
-// and write.
-constexpr int CloseWaitMs = 1500;
+// A read that failed while the device still answers is tried again after
+// this long: a driver in trouble is not to be asked twenty times a second.
+constexpr int ReadRetryMs = 1000;
+// A Bluetooth device switched off or out of reach while connected is never
+// reported by its driver: its port only stops taking writes. So many writes
+// in a row that time out, with nothing received between, are its loss.
+constexpr int BluetoothTimeoutsForLoss = 3;
 
 using serial::systemText;
 
-// What the driver may write into while a read or a write is under way: the
-// requests, their events and their bytes.
-struct Requests
+// A port opened with its line settings, or why not. The handle is closed with
+// it unless taken: an open whose result nobody takes any more lets go of it.
+struct Opening
 {
-    Requests()
+    Opening() = default;
+    Opening(const Opening &) = delete;
+    Opening &operator=(const Opening &) = delete;
+    ~Opening()
     {
-        reading.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        writing.hEvent = reading.hEvent ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr) : nullptr;
-        error = writing.hEvent ? 0 : ::GetLastError();
+        if (handle != INVALID_HANDLE_VALUE)
+            ::CloseHandle(handle);
     }
-    ~Requests()
-    {
-        if (reading.hEvent)
-            ::CloseHandle(reading.hEvent);
-        if (writing.hEvent)
-            ::CloseHandle(writing.hEvent);
-    }
-    Requests(const Requests &) = delete;
-    Requests &operator=(const Requests &) = delete;
+    HANDLE take() { return std::exchange(handle, INVALID_HANDLE_VALUE); }
 
-    OVERLAPPED reading{};
-    OVERLAPPED writing{};
-    // The system's error where an event could not be made, else 0.
-    DWORD error = 0;
-    QByteArray readBuffer{ReadSize, Qt::Uninitialized};
-    // The bytes of the write under way, kept until it is done.
-    QByteArray written;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    QString error;
 };
 
-// Waits until the driver has ended a request, or the deadline has passed;
-// false then.
-bool ended(HANDLE handle, OVERLAPPED &request, const QDeadlineTimer &deadline)
+// Opens path and applies the line settings: the part of an open that may
+// block (a Bluetooth port's open reaches out to its device), so it takes
+// nothing of the control and runs on any thread.
+void openPort(Opening &opening, const QString &path, const QString &portName,
+              const serial::LineSettings &settings, const QString &settingsText, bool leftover)
 {
-    DWORD count = 0;
-    const auto ms = static_cast<DWORD>(std::max<qint64>(0, deadline.remainingTime()));
-    if (::GetOverlappedResultEx(handle, &request, &count, ms, FALSE))
-        return true;
-    const DWORD code = ::GetLastError();
-    return code != WAIT_TIMEOUT && code != ERROR_IO_INCOMPLETE;
+    const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
+                                        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OVERLAPPED, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        opening.error = portName + u' ' + serial::openRefusal(code, leftover);
+        return;
+    }
+    opening.handle = handle;
+    // The system's error is taken first: making the words may change it.
+    const auto refuse = [&](const auto &words) {
+        const DWORD code = ::GetLastError();
+        ::CloseHandle(opening.take());
+        opening.error = portName + u' ' + words(code);
+    };
+    // The driver's own settings, which the line settings go over.
+    DCB current{};
+    current.DCBlength = sizeof(DCB);
+    if (!::GetCommState(handle, &current))
+        return refuse(serial::stateRefusal);
+    std::optional<DCB> dcb = serial::portDcb(current, settings, portName, &opening.error);
+    if (!dcb) {
+        ::CloseHandle(opening.take());
+        return;
+    }
+    if (!::SetCommState(handle, &*dcb))
+        return refuse([&](DWORD code) { return serial::lineRefusal(code, settingsText); });
+    // A write may take as long as its bytes need on the line (12 bits a byte
+    // at most), and a second more; one that cannot finish is reported.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = ReadGapMs;
+    timeouts.WriteTotalTimeoutMultiplier = static_cast<DWORD>(12000 / settings.baud + 1);
+    timeouts.WriteTotalTimeoutConstant = 1000;
+    if (!::SetCommTimeouts(handle, &timeouts))
+        return refuse([](DWORD code) {
+            return QStringLiteral("cannot be opened: %1").arg(systemText(code));
+        });
 }
+
+// An open under way on a thread of its own, and the control that awaits it:
+// none once the control has gone.
+struct Job
+{
+    std::mutex lock;
+    MSComm *owner = nullptr;
+};
 
 } // namespace
 
@@ -84,6 +119,12 @@ public:
     ~Port();
 
     bool isOpen() const { return handle != INVALID_HANDLE_VALUE; }
+    // The path behind the port number, and the device behind it; false and
+    // the reason in the control's error where there is none.
+    bool resolve(QString *path);
+    // The window's side of an open, on the event thread: the port opened
+    // takes its requests and reads.
+    bool adopt(const QString &path, Opening &opening);
     void close();
     // 0 once a read is under way, else the system's error code.
     DWORD startRead();
@@ -92,20 +133,34 @@ public:
     // 0 once the queued bytes are on their way, else the system's error code.
     DWORD startWrite();
     void writeDone();
+    // True when code, from a read or a write, means the device has gone: a
+    // code that says the device failed is asked of the device itself.
+    bool gone(DWORD code) const;
     void lose(DWORD code);
+    void lost(const QString &reason);
     // A write failed with code: a lost port where the device is gone.
     void writeFailed(DWORD code);
+    // A write timed out after the port took taken of its bytes.
+    void writeTimedOut(DWORD taken);
 
     MSComm &owner;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    // Made anew at each open.
-    std::unique_ptr<Requests> requests;
+    // The name the port was opened by, which a request left with its driver holds.
+    QString path;
+    bool bluetooth = false;
+    std::unique_ptr<serial::Requests> requests;
     bool readPending = false;
     bool writePending = false;
+    // A failed read has been told, and none has succeeded since.
+    bool readTrouble = false;
+    // Writes that timed out in a row.
+    int writeTimeouts = 0;
     QWinEventNotifier readEvent;
     QWinEventNotifier writeEvent;
+    serial::DeviceWatch watch;
     // The bytes handed to Output while a write is under way.
     QByteArray queued;
+    std::shared_ptr<Job> job;
 };
 
 MSComm::Port::Port(MSComm &owner)
@@ -113,42 +168,37 @@ MSComm::Port::Port(MSComm &owner)
 {
     QObject::connect(&readEvent, &QWinEventNotifier::activated, &owner, [this] { readDone(); });
     QObject::connect(&writeEvent, &QWinEventNotifier::activated, &owner, [this] { writeDone(); });
+    QObject::connect(&watch, &serial::DeviceWatch::gone, &owner,
+                     [this](DWORD code) { lose(code); });
 }
 
-MSComm::Port::~Port() { close(); }
+MSComm::Port::~Port()
+{
+    if (job) {
+        const std::lock_guard guard(job->lock);
+        job->owner = nullptr;
+    }
+    close();
+}
 
-// The read and the write under way are cancelled (CancelIoEx: whichever thread
-// started them) and waited for, a bounded time: some USB and Bluetooth drivers
-// never end a cancelled request once their device is gone, and a close must
-// not hang Disconnect, the loss or quitting. CancelIoEx's failure
-// (ERROR_NOT_FOUND: nothing under way) changes nothing here.
 void MSComm::Port::close()
 {
     readEvent.setEnabled(false);
     writeEvent.setEnabled(false);
+    watch.stop();
     if (!isOpen())
         return;
-    ::CancelIoEx(handle, nullptr);
-    const QDeadlineTimer deadline(CloseWaitMs);
-    const bool done = (!readPending || ended(handle, requests->reading, deadline))
-                      && (!writePending || ended(handle, requests->writing, deadline));
+    serial::closePort(std::exchange(handle, INVALID_HANDLE_VALUE), path, std::move(requests),
+                      readPending, writePending);
     readPending = writePending = false;
-    ::CloseHandle(handle);
-    handle = INVALID_HANDLE_VALUE;
-    // A driver that has not ended a request may still write into it and its
-    // buffer when it does at last: then they are leaked on purpose, to stay
-    // valid for it.
-    if (done)
-        requests.reset();
-    else
-        static_cast<void>(requests.release());
     queued.clear();
 }
 
 DWORD MSComm::Port::startRead()
 {
     // The event is signalled when the read is done, also when it is done at once.
-    if (!::ReadFile(handle, requests->readBuffer.data(), ReadSize, nullptr, &requests->reading)
+    if (!::ReadFile(handle, requests->readBuffer.data(), serial::Requests::ReadSize, nullptr,
+                    &requests->reading)
         && ::GetLastError() != ERROR_IO_PENDING)
         return ::GetLastError();
     readPending = true;
@@ -186,12 +236,29 @@ void MSComm::Port::readDone()
         const DWORD code = ::GetLastError();
         if (code == ERROR_IO_INCOMPLETE)
             return;
+        // A device that failed a read and still answers is read on, a while
+        // later, and the failure told once.
+        if (serial::deviceTrouble(code) && !gone(code)) {
+            readPending = false;
+            readEvent.setEnabled(false);
+            if (!std::exchange(readTrouble, true))
+                Q_EMIT owner.ReadFailed(QStringLiteral("reading from %1 failed: %2; reading on")
+                                            .arg(owner.portName(), systemText(code)));
+            QTimer::singleShot(ReadRetryMs, &owner, [this, before = handle] {
+                if (handle == before && !readPending)
+                    readOn();
+            });
+            return;
+        }
         // Wine reports a read that timed out empty as an error, Windows does not.
         if (code != ERROR_TIMEOUT)
             return lose(code);
     }
     readPending = false;
     readEvent.setEnabled(false);
+    readTrouble = false;
+    if (count > 0)
+        writeTimeouts = 0; // the device is there to answer
     // The receive handler may close the port, or close and open it again
     // (a settings write): read on only where it did neither.
     const QByteArray bytes = requests->readBuffer.first(count);
@@ -230,17 +297,13 @@ void MSComm::Port::writeDone()
         return;
     writePending = false;
     writeEvent.setEnabled(false);
-    const qsizetype size = requests->written.size();
+    // A failed request's count is what the driver took of it all the same.
+    if (done ? count < static_cast<DWORD>(requests->written.size()) : serial::writeTimedOut(code))
+        return writeTimedOut(count);
     if (!done)
-        writeFailed(code);
-    else if (count < static_cast<DWORD>(size)) {
-        queued.clear();
-        Q_EMIT owner.WriteFailed(QStringLiteral("writing to %1 failed: the port took %2 of %3 "
-                                                "bytes in time")
-                                     .arg(owner.portName())
-                                     .arg(count)
-                                     .arg(size));
-    } else if (!queued.isEmpty()) {
+        return writeFailed(code);
+    writeTimeouts = 0;
+    if (!queued.isEmpty()) {
         if (const DWORD next = startWrite())
             writeFailed(next);
     }
@@ -251,18 +314,45 @@ void MSComm::Port::writeDone()
 void MSComm::Port::writeFailed(DWORD code)
 {
     queued.clear();
-    if (serial::deviceGone(code))
+    if (gone(code))
         return lose(code);
     Q_EMIT owner.WriteFailed(
         QStringLiteral("writing to %1 failed: %2").arg(owner.portName(), systemText(code)));
 }
 
+void MSComm::Port::writeTimedOut(DWORD taken)
+{
+    queued.clear();
+    if (bluetooth && ++writeTimeouts >= BluetoothTimeoutsForLoss)
+        return lost(QStringLiteral("%1 was lost: its Bluetooth device took none of the last %2 "
+                                   "writes in time, so it is switched off or out of reach; the "
+                                   "port is closed")
+                        .arg(owner.portName())
+                        .arg(BluetoothTimeoutsForLoss));
+    Q_EMIT owner.WriteFailed(
+        serial::timedOutWrite(owner.portName(), taken, requests->written.size(), bluetooth));
+}
+
+// ERROR_GEN_FAILURE and ERROR_IO_DEVICE come from drivers whose device was
+// unplugged as well as from drivers in trouble with a device that is there:
+// the device's answer to the watch's status call tells which. Where nothing
+// answers that call (it failed at the open), a read or write that fails so is
+// taken for the loss, since nothing else will tell.
+bool MSComm::Port::gone(DWORD code) const
+{
+    return serial::deviceGone(code) || (serial::deviceTrouble(code) && !watch.deviceThere());
+}
+
 void MSComm::Port::lose(DWORD code)
+{
+    lost(serial::lossMessage(owner.portName(),
+                             serial::deviceGone(code) ? QString() : systemText(code)));
+}
+
+void MSComm::Port::lost(const QString &reason)
 {
     if (!isOpen())
         return;
-    const QString reason = serial::lossMessage(
-        owner.portName(), serial::deviceGone(code) ? QString() : systemText(code));
     close();
     Q_EMIT owner.PortLost(reason);
 }
@@ -280,55 +370,83 @@ bool MSComm::PortOpen() const { return port->isOpen(); }
 
 bool MSComm::open()
 {
-    const QString path = resolver ? resolver(commPort) : QString();
-    device = serial::canonicalDevice(path);
-    if (path.isEmpty())
-        return fail(QStringLiteral("COM %1 has no device").arg(commPort));
-    auto requests = std::make_unique<Requests>();
-    if (requests->error)
-        return fail(
-            QStringLiteral("%1 cannot be opened: %2").arg(portName(), systemText(requests->error)));
-    const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
-                                        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return fail(portName() + u' ' + serial::openRefusal(::GetLastError()));
-    const auto refuse = [&](const QString &why) {
-        ::CloseHandle(handle);
-        return fail(why);
-    };
+    QString path;
+    if (!port->resolve(&path))
+        return false;
+    Opening opening;
+    openPort(opening, path, portName(), settings, settingsText, serial::heldByLeftover(path));
+    return port->adopt(path, opening);
+}
 
-    // The driver's own settings, which the line settings go over.
-    DCB current{};
-    current.DCBlength = sizeof(DCB);
-    if (!::GetCommState(handle, &current))
-        return refuse(portName() + u' ' + serial::stateRefusal(::GetLastError()));
-    std::optional<DCB> dcb = serial::portDcb(current, settings, portName(), &error);
-    if (!dcb)
-        return refuse(error);
-    if (!::SetCommState(handle, &*dcb))
-        return refuse(QStringLiteral("%1 does not take the line settings %2: %3")
-                          .arg(portName(), settingsText, systemText(::GetLastError())));
-    // A write may take as long as its bytes need on the line (12 bits a byte
-    // at most), and a second more; one that cannot finish is reported.
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = ReadGapMs;
-    timeouts.WriteTotalTimeoutMultiplier = static_cast<DWORD>(12000 / settings.baud + 1);
-    timeouts.WriteTotalTimeoutConstant = 1000;
-    if (!::SetCommTimeouts(handle, &timeouts))
-        return refuse(QStringLiteral("%1 cannot be opened: %2")
-                          .arg(portName(), systemText(::GetLastError())));
-    port->handle = handle;
-    port->requests = std::move(requests);
-    port->readEvent.setHandle(port->requests->reading.hEvent);
-    port->writeEvent.setHandle(port->requests->writing.hEvent);
-    received.clear();
-    lineErrors = {};
-    if (const DWORD code = port->startRead()) {
-        port->close();
-        return fail(QStringLiteral("%1 cannot be read: %2").arg(portName(), systemText(code)));
+bool MSComm::Port::resolve(QString *path)
+{
+    *path = owner.resolver ? owner.resolver(owner.commPort) : QString();
+    owner.device = serial::canonicalDevice(*path);
+    return !path->isEmpty()
+           || owner.fail(QStringLiteral("COM %1 has no device").arg(owner.commPort));
+}
+
+bool MSComm::Port::adopt(const QString &path, Opening &opening)
+{
+    if (opening.handle == INVALID_HANDLE_VALUE)
+        return owner.fail(opening.error);
+    auto made = std::make_unique<serial::Requests>();
+    if (made->error)
+        return owner.fail(QStringLiteral("%1 cannot be opened: %2")
+                              .arg(owner.portName(), systemText(made->error)));
+    handle = opening.take();
+    this->path = path;
+    bluetooth = serial::bluetoothDevice(owner.device);
+    writeTimeouts = 0;
+    readTrouble = false;
+    requests = std::move(made);
+    readEvent.setHandle(requests->reading.hEvent);
+    writeEvent.setHandle(requests->writing.hEvent);
+    owner.received.clear();
+    owner.lineErrors = {};
+    if (const DWORD code = startRead()) {
+        close();
+        return owner.fail(
+            QStringLiteral("%1 cannot be read: %2").arg(owner.portName(), systemText(code)));
     }
+    // The modem lines' status: the drivers keep it (usbser.sys from the
+    // device's notices, FTDI's from every packet's status bytes), so asking
+    // needs no round trip to the device, and it changes nothing.
+    watch.start([handle = handle] {
+        DWORD lines = 0;
+        return ::GetCommModemStatus(handle, &lines) ? DWORD(0) : ::GetLastError();
+    });
     return true;
+}
+
+// The open runs on a thread of its own and hands its result to the event
+// thread. Should the control go first, the result finds no one and the port
+// is closed again.
+void MSComm::openInBackground()
+{
+    QString path;
+    if (!port->resolve(&path)) {
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT Opened(false); }, Qt::QueuedConnection);
+        return;
+    }
+    auto job = port->job = std::make_shared<Job>();
+    job->owner = this;
+    std::thread([job, path, name = portName(), settings = settings, text = settingsText,
+                 leftover = serial::heldByLeftover(path)] {
+        auto opening = std::make_shared<Opening>();
+        openPort(*opening, path, name, settings, text, leftover);
+        const std::lock_guard guard(job->lock);
+        if (MSComm *owner = job->owner)
+            QMetaObject::invokeMethod(
+                owner,
+                [owner, job, path, opening] {
+                    if (owner->port->job == job)
+                        owner->port->job.reset();
+                    Q_EMIT owner->Opened(owner->port->adopt(path, *opening));
+                },
+                Qt::QueuedConnection);
+    }).detach();
 }
 
 bool MSComm::setPortOpen(bool open)
@@ -352,7 +470,7 @@ bool MSComm::Output(const QByteArray &bytes)
     if (const DWORD code = port->startWrite()) {
         port->queued.clear();
         // A device gone is a lost port, reported once, by PortLost.
-        if (serial::deviceGone(code)) {
+        if (port->gone(code)) {
             port->lose(code);
             return true;
         }

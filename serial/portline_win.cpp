@@ -34,6 +34,12 @@ std::optional<DCB> portDcb(DCB dcb, const LineSettings &settings, QStringView po
     dcb.fDsrSensitivity = FALSE;
     dcb.fOutX = FALSE;
     dcb.fInX = FALSE;
+    // Unused without XON/XOFF flow control, but SetCommState fails when the two
+    // are equal, and Windows 10's USB CDC driver (usbser.sys) and several
+    // virtual COM drivers report both as 0: the usual DC1 and DC3, as pyserial
+    // sets them.
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
     // Errors are reported with the bytes, not by failing every later call.

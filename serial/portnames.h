@@ -39,6 +39,16 @@ QString unnumberedPort(const QString &systemPort);
 // port of a paired Bluetooth device. The scan lists it untested.
 bool bluetoothPort(const QString &path);
 
+// What a Connect to the port behind path waits for, where its open may keep
+// it waiting (a Bluetooth port), as words that follow the port's name; empty
+// where the port opens at once.
+inline QString openWait(const QString &path)
+{
+    return bluetoothPort(path) ? QStringLiteral("is a Bluetooth port: waiting for its device to "
+                                                "answer, which may take several seconds")
+                               : QString();
+}
+
 // The real device behind a path (links resolved), empty if there is none.
 QString canonicalDevice(const QString &path);
 

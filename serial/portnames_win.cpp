@@ -1,5 +1,6 @@
 // Port numbers on Windows: COM n is the system's own COMn, opened as \\.\COMn.
 #include "serial/portcheck_win.h"
+#include "serial/portio_win.h"
 #include "serial/portnames.h"
 
 #include <algorithm>
@@ -109,8 +110,10 @@ bool deviceAvailable(const QString &path, QString *why)
     const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
                                         GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return refuse(why, openRefusal(::GetLastError()));
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        return refuse(why, openRefusal(code, heldByLeftover(path)));
+    }
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
     const bool serial = ::GetCommState(handle, &dcb);

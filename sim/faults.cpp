@@ -30,6 +30,11 @@ QList<QByteArray> FaultInjector::shape(QByteArray answer)
     // Keeping the check bytes as they were makes the damage detectable.
     if (isNth(count, faults.corruptEvery) && answer.size() >= 3)
         answer[answer.size() - 3] = static_cast<char>(~answer[answer.size() - 3]);
+    // Bytes no device sent: they form no frame, nor an exception answer.
+    if (isNth(count, faults.noiseEvery))
+        answer = QByteArray::fromHex("00E0FE0080");
+    if (isNth(count, faults.strayEvery))
+        answer.prepend('\xFF');
     const qsizetype pieces = std::clamp<qsizetype>(faults.splitPieces, 1, answer.size());
     QList<QByteArray> result;
     for (qsizetype i = 0; i < pieces; ++i) {

@@ -20,6 +20,12 @@ struct Faults
     // ID (the module's + 1), every Nth read answer has a byte count 2 too high.
     int wrongIdEvery = 0;
     int wrongCountEvery = 0;
+    // Of a two-wire RS-485 line: every Nth answer comes after a stray byte
+    // (FF, an unbiased line turning around), or noise comes in its place.
+    int strayEvery = 0;
+    int noiseEvery = 0;
+    // An adapter without echo suppression hands every request back at once.
+    bool echo = false;
 };
 
 class FaultInjector
@@ -35,6 +41,7 @@ public:
     QList<QByteArray> shape(QByteArray answer);
     // How far apart its pieces go.
     int splitGapMs() const { return faults.splitGapMs; }
+    bool echoes() const { return faults.echo; }
 
 private:
     Faults faults;

@@ -98,10 +98,23 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
         QStringLiteral("Refuse every <n>th request with exception 04 (server device failure), "
                        "taking nothing from it."),
         QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption echo(
+        QStringLiteral("echo"),
+        QStringLiteral("Hand every request back at once, before its answer, as a two-wire RS-485 "
+                       "adapter without echo suppression does."));
+    const QCommandLineOption stray(
+        QStringLiteral("stray"),
+        QStringLiteral("Send a stray byte (FF) before every <n>th answer, as an unbiased RS-485 "
+                       "line gives when it turns around."),
+        QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption noise(
+        QStringLiteral("noise"),
+        QStringLiteral("Send noise (00 E0 FE 00 80, no frame) in place of every <n>th answer."),
+        QStringLiteral("n"), QStringLiteral("0"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("Print only where it listens, not the traffic."));
     parser.addOptions({com, device, id, baud, format, value, vary, loopBack, delay, drop, corrupt,
-                       split, wrongId, wrongCount, exception, quiet});
+                       split, wrongId, wrongCount, exception, echo, stray, noise, quiet});
 
     const auto refuse = [&](const QString &message) {
         if (why)
@@ -190,6 +203,8 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
                   {split, 1, &config.faults.splitPieces},
                   {wrongId, 0, &config.faults.wrongIdEvery},
                   {wrongCount, 0, &config.faults.wrongCountEvery},
+                  {stray, 0, &config.faults.strayEvery},
+                  {noise, 0, &config.faults.noiseEvery},
                   {exception, 0, &config.module.exceptionEvery}};
     for (const auto &count : counts) {
         const auto n = number(parser.value(count.option), count.low, 1000000);
@@ -200,6 +215,7 @@ std::optional<Config> parseCommandLine(QCommandLineParser &parser, const QString
                               .arg(parser.value(count.option)));
         *count.target = *n;
     }
+    config.faults.echo = parser.isSet(echo);
     config.quiet = parser.isSet(quiet);
     return config;
 }

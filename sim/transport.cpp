@@ -239,6 +239,9 @@ void Transport::readLine()
         return;
     }
     const QByteArray bytes(buffer, n);
+    // The adapter hands back what the tool sends as it goes out, whatever the module makes of it.
+    if (faults.echoes() && ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size())
+        Q_EMIT sent(bytes);
     if (const QString mismatch = lineMismatch(); !mismatch.isEmpty()) {
         // At the wrong rate the module hears noise: nothing of it, or of what
         // came before, makes a frame.
@@ -257,8 +260,6 @@ void Transport::answer(const QByteArray &request)
     const QByteArray reply = model.answer(request, clock.elapsed());
     // An echo while new settings wait: this write brought them.
     const bool settingsWritten = model.pendingSettings() && reply == request;
-    if (reply.isEmpty())
-        return;
     const QList<QByteArray> pieces = faults.shape(reply);
     for (qsizetype i = 0; i < pieces.size(); ++i)
         queue << Outgoing{pieces[i], i == 0 ? delayMs : faults.splitGapMs(), false};

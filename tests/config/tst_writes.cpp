@@ -42,33 +42,39 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("edits");
         QTest::addColumn<QString>("text23");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("pending"); // from 5 before the click
+        QTest::addColumn<int>("pending");  // from 5 before the click
+        QTest::addColumn<QString>("note"); // above the send line: what was sent, where in doubt
         const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
         QTest::newRow("baud, start-up values")
-            << "Command5" << QStringList() << "0106" << hex("0106000001060858") << 8;
+            << "Command5" << QStringList() << "0106" << hex("0106000001060858") << 8 << QString();
         QTest::newRow("baud, F7 at 115200")
             << "Command5" << QStringList{"Text14=F7", "Combo1=115200"} << "F707"
-            << hex("01060000F7078E38") << 8;
-        QTest::newRow("baud, to device 2")
-            << "Command5" << QStringList{"Text8=02"} << "0106" << hex("020600000106086B") << 8;
+            << hex("01060000F7078E38") << 8 << QString();
+        QTest::newRow("baud, to device 2") << "Command5" << QStringList{"Text8=02"} << "0106"
+                                           << hex("020600000106086B") << 8 << QString();
         QTest::newRow("configure, start-up values")
-            << "Command8" << QStringList() << "0600" << hex("010600010600DBAA") << 9;
+            << "Command8" << QStringList() << "0600" << hex("010600010600DBAA") << 9 << QString();
         QTest::newRow("configure, e 2") << "Command8" << QStringList{"Combo7=e", "Combo8=2"}
-                                        << "2E00" << hex("010600012E00C5AA") << 9;
-        QTest::newRow("configure, o 1")
-            << "Command8" << QStringList{"Combo7=o"} << "3600" << hex("010600013600CFAA") << 9;
+                                        << "2E00" << hex("010600012E00C5AA") << 9 << QString();
+        QTest::newRow("configure, o 1") << "Command8" << QStringList{"Combo7=o"} << "3600"
+                                        << hex("010600013600CFAA") << 9 << QString();
         QTest::newRow("VO1 0") << "Command9" << QStringList() << "0000" << hex("010600140000C9CE")
-                               << 5;
+                               << 5 << QString();
         QTest::newRow("VO2 0") << "Command10" << QStringList() << "0000" << hex("01060018000009CD")
-                               << 5;
+                               << 5 << QString();
         QTest::newRow("VO1 1500") << "Command9" << QStringList{"Text3=1500"} << "05DC"
-                                  << hex("0106001405DCCB07") << 5;
-        QTest::newRow("VO2 10000")
-            << "Command10" << QStringList{"Text4=10000"} << "2710" << hex("01060018271013F1") << 5;
+                                  << hex("0106001405DCCB07") << 5 << QString();
+        QTest::newRow("VO2 10000") << "Command10" << QStringList{"Text4=10000"} << "2710"
+                                   << hex("01060018271013F1") << 5 << QString();
         QTest::newRow("VO2 12000")
-            << "Command10" << QStringList{"Text4=12000"} << "2EE0" << hex("010600182EE015E5") << 5;
+            << "Command10" << QStringList{"Text4=12000"} << "2EE0" << hex("010600182EE015E5") << 5
+            << "VO2 set to 12000 mV, above the 10000 mV the module takes: check the value";
         QTest::newRow("VO1 65535")
-            << "Command9" << QStringList{"Text3=65535"} << "FFFF" << hex("01060014FFFFC87E") << 5;
+            << "Command9" << QStringList{"Text3=65535"} << "FFFF" << hex("01060014FFFFC87E") << 5
+            << "VO1 set to 65535 mV, above the 10000 mV the module takes: check the value";
+        QTest::newRow("VO1 1.5, volts for millivolts")
+            << "Command9" << QStringList{"Text3=1.5"} << "0002" << hex("010600140002480F") << 5
+            << "VO1 set to 2 mV: the box takes millivolts, 1500 means 1.5 V";
     }
 
     void request()
@@ -101,7 +107,10 @@ private Q_SLOTS:
         QVERIFY(rig.peer.waitForFrames(1));
         QCOMPARE(rig.peer.received().toHex(' '), bytes.toHex(' '));
         // "Setup Configure" alone empties the log first.
-        const QStringList lines = logLines(rig.form);
+        QFETCH(QString, note);
+        QStringList lines = logLines(rig.form);
+        if (!note.isEmpty())
+            QCOMPARE(lines.takeFirst().mid(20), note);
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[1].endsWith(" Connected"), button != "Command8");
         QVERIFY(lines[0].endsWith(" send  " + bytes.toHex(' ').toUpper()));

@@ -58,7 +58,10 @@ private Q_SLOTS:
               };
         const QByteArray echo = hex("010600140BB8CE8C"), exception = hex("018302C0F1");
         const QByteArray idBaudEcho = hex("0106000001048999");
-        const QString toV1 = "the answer to the read of V1 (register 0004) ";
+        const QString noise = "bytes that form no answer: check for line noise, bias and "
+                              "termination, another master, or a format other than the "
+                              "module's (38400,n,8,1 in use)";
+        const QString crcFix = ": check termination, format and noise";
         row("V1 answer", 0, ReadV1, V1Is1500, 1, "1500", with("V1", "1.5"), {rx(V1Is1500)});
         // Byte by byte: a cut at every position, as a USB adapter may deliver it.
         row("byte by byte", 0, ReadV1, V1Is1500, 7, "1500", with("V1", "1.5"), {rx(V1Is1500)});
@@ -70,68 +73,83 @@ private Q_SLOTS:
             const QByteArray fitting = framed(damaged.first(5).toHex()).right(2);
             row(qPrintable(QStringLiteral("byte count %1").arg(count)), 0, ReadV1, damaged, 1,
                 "1500", with("V1", "1.5"),
-                {toV1 + "may be wrong: its check bytes do not fit (they should be "
-                     + fitting.toHex(' ').toUpper() + "); its byte count is " + count + ", not 02",
+                {"V1 may be wrong: check bytes should be " + fitting.toHex(' ').toUpper() + crcFix
+                     + "; byte count " + count + ", not 02: check the register map and the device",
                  rx(damaged)});
         }
         row("two registers byte by byte", 5, framed("010300090001"), hex("01030405DC0001FAC5"), 9,
             "1500", with("I2", "1.5"),
-            {rx(hex("FAC5")),
-             "the answer to the read of I2 (register 0009) may be wrong: its check bytes do not "
-             "fit (they should be 5A 8C); its byte count is 04, not 02",
+            {noise, rx(hex("FAC5")),
+             "I2 may be wrong: check bytes should be 5A 8C" + crcFix
+                 + "; byte count 04, not 02: check the register map and the device",
              rx(hex("01030405DC0001"))});
         row("write echo byte by byte", 3, echo, echo, 8, "00000", untouched, {rx(echo)});
         row("write echo in pieces 50 ms apart", 3, echo, echo, 4, "00000", untouched, {rx(echo)},
             50);
         row("write echo short of its last byte", 3, echo, echo.first(7), 1, "00000", untouched,
-            {"the answer to the write of 0BB8 to register 0014 (VO1) may be wrong: only 7 of its "
-             "8 bytes came",
-             rx(echo.first(7))});
+            {"Setup VO1 may be wrong: only 7 of its 8 bytes came", rx(echo.first(7))});
         row("echo of another write", 3, echo, hex("0106001505DC9AC7"), 1, "00000", untouched,
-            {"the answer to the write of 0BB8 to register 0014 (VO1) may be wrong: it echoes "
-             "register 0015, not 0014; it echoes the value 05DC, not 0BB8",
+            {"Setup VO1 may be wrong: it echoes register 0015, not 0014; it echoes the value 05DC, "
+             "not 0BB8",
              rx(hex("0106001505DC9AC7"))});
-        // Short of its last byte: logged, and the port reopened, once the line is quiet.
+        // Short of its last byte: logged, and the port reopened, once the line is quiet. Its
+        // note comes after the new first line, and the reopen at 19200 says the module was sent
+        // 14400.
         row("settings echo short of its last byte", 8, idBaudEcho, idBaudEcho.first(7), 1, "00000",
-            untouched, {}, 0, "19200");
+            untouched,
+            {"reopened at 19200,n,8,1: check Baudrate; the module may use 14400,n,8,1 (Setup "
+             "Baudrate wrote the ID and baud rate, not the rest)",
+             "Setup Baudrate may be wrong: only 7 of its 8 bytes came"},
+            0, "19200");
         row("exception byte by byte", 0, ReadV1, exception, 5, "00000", untouched,
-            {toV1 + "is exception 02 (illegal data address)", rx(exception)});
+            {"V1: exception 02 (illegal data address): check the register map", rx(exception)});
         row("an answer, then the start of another", 0, ReadV1, V1Is1500 + hex("0103"), 1, "1500",
-            with("V1", "1.5"), {rx(hex("0103")), rx(V1Is1500)});
+            with("V1", "1.5"), {noise, rx(hex("0103")), rx(V1Is1500)});
         row("FF FF for I1", 4, framed("010300050001"), hex("010302FFFFB9F4"), 1, "65535",
             with("I1", "65.535"), {rx(hex("010302FFFFB9F4"))});
         // Auto Scan moved on before the answer came: it lands in the next box.
         row("late answer", 1, framed("010300080001"), V1Is1500, 1, "1500", with("V2", "1.5"),
             {rx(V1Is1500)});
         row("awaiting a settings echo", 8, idBaudEcho, V1Is1500, 1, "1500", untouched,
-            {"the answer to the write of 0104 to register 0000 (device ID and baud rate) may be "
-             "wrong: it answers a read, not a write",
-             rx(V1Is1500)});
+            {"Setup Baudrate may be wrong: it answers a read, not a write", rx(V1Is1500)});
         row("write echo while reading", 3, framed("010300100001"), echo, 1, "00000", untouched,
-            {"the answer to the read of V4 (register 0010) may be wrong: it answers a write, not "
-             "a read",
-             rx(echo)});
+            {"V4 may be wrong: it answers a write, not a read", rx(echo)});
         row("other function", 0, ReadV1, hex("01040205DC0000"), 1, "00000", untouched,
-            {rx(hex("01040205DC0000"))});
+            {noise, rx(hex("01040205DC0000"))});
         row("exception alone", 0, ReadV1, exception, 1, "00000", untouched,
-            {toV1 + "is exception 02 (illegal data address)", rx(exception)});
+            {"V1: exception 02 (illegal data address): check the register map", rx(exception)});
         row("unknown exception from another device", 0, ReadV1, framed("02830C"), 1, "00000",
             untouched,
-            {toV1
-                 + "is exception 0C (unknown exception code), and may be wrong: it comes from "
-                   "device 02, not 01",
+            {"V1: exception 0C (unknown exception code): see the module's manual; and it may be "
+             "wrong: it comes from device 02, not 01: check the Device ID",
              rx(framed("02830C"))});
         row("exception, then an answer", 0, ReadV1, exception + V1Is1500, 1, "1500",
             with("V1", "1.5"),
-            {rx(V1Is1500), toV1 + "is exception 02 (illegal data address)", rx(exception)});
+            {rx(V1Is1500), "V1: exception 02 (illegal data address): check the register map",
+             rx(exception)});
         // duve-sim --corrupt 2 on V2's answer: 2.363 where the module holds 2.5.
         row("a CRC that does not fit is still shown", 1, framed("010300080001"),
             hex("010302093BBF87"), 1, "2363", with("V2", "2.363"),
-            {"the answer to the read of V2 (register 0008) may be wrong: its check bytes do not "
-             "fit (they should be FF C7)",
-             rx(hex("010302093BBF87"))});
+            {"V2 may be wrong: check bytes should be FF C7" + crcFix, rx(hex("010302093BBF87"))});
         row("from another device", 0, ReadV1, framed("02030205DC"), 1, "1500", with("V1", "1.5"),
-            {toV1 + "may be wrong: it comes from device 02, not 01", rx(framed("02030205DC"))});
+            {"V1 may be wrong: it comes from device 02, not 01: check the Device ID",
+             rx(framed("02030205DC"))});
+        // Real RS-485 lines: an adapter that hands the request back before the answer, a
+        // stray byte as the line turns around, noise that is nobody's answer.
+        const QString echoed = "the adapter echoes what is sent (a two-wire RS-485 adapter "
+                               "without echo suppression): its echo is logged and not taken "
+                               "for the answer";
+        row("the adapter's echo, then the answer", 0, ReadV1, ReadV1 + V1Is1500, 1, "1500",
+            with("V1", "1.5"), {rx(V1Is1500), echoed, rx(ReadV1)});
+        row("the adapter's echo and the answer byte by byte", 0, ReadV1, ReadV1 + V1Is1500, 15,
+            "1500", with("V1", "1.5"), {rx(V1Is1500), echoed, rx(ReadV1)});
+        row("a stray byte before the answer", 0, ReadV1, hex("FF") + V1Is1500, 1, "00000",
+            untouched,
+            {"V1's answer came after stray byte FF, so is not shown: check the bias and "
+             "termination resistors (an unbiased line turning around)",
+             rx(hex("FF") + V1Is1500)});
+        row("noise", 0, ReadV1, hex("00E0FE0080"), 1, "00000", untouched,
+            {noise, rx(hex("00E0FE0080"))});
     }
 
     void answer()
@@ -159,6 +177,18 @@ private Q_SLOTS:
         QTEST(channelTexts(rig.form), "channels");
         for (int i = 0; i < log.size(); ++i)
             QCOMPARE(logLines(rig.form)[i], stamp + ' ' + log[i]);
+        // A box that took a value tells where it came from, and its doubts as its note did.
+        for (const QLineEdit *box : channelBoxes(rig.form))
+            if (box->text() != "00.000") {
+                const QStringList received = logLines(rig.form).filter(" receive  ");
+                QVERIFY2(std::any_of(received.cbegin(), received.cend(),
+                                     [&](const QString &line) {
+                                         return box->toolTip().contains(line.section("  ", 1));
+                                     }),
+                         qPrintable(box->toolTip()));
+                QCOMPARE(box->toolTip().contains(" may be wrong: "),
+                         log.join('|').contains(" may be wrong: "));
+            }
         QCOMPARE(rig.form.PendingRequest, pending);
         QVERIFY(rig.form.MSComm1->PortOpen());
     }

@@ -243,6 +243,43 @@ private Q_SLOTS:
             QVERIFY2(lines[0].contains("does not exist"), qPrintable(lines[0]));
     }
 
+    // A port whose open may block opens off the window's thread: Connect
+    // waits, disabled, the log says what for, and the result ends the Connect
+    // as any other, in the same order.
+    void connectThatWaits_data()
+    {
+        QTest::addColumn<bool>("gone");
+        QTest::newRow("opens") << false;
+        QTest::newRow("does not open") << true;
+    }
+
+    void connectThatWaits()
+    {
+        QFETCH(bool, gone);
+        Rig rig;
+        if (gone)
+            QVERIFY(QFile::remove(rig.folder.path() + "/COM1")
+                    && rig.folder.link(1, "/dev/duve-gone"));
+        rig.form.OpenWait = [](const QString &) { return QStringLiteral("takes its time"); };
+        rig.form.Command1->click();
+        QVERIFY(!rig.form.MSComm1->PortOpen());
+        QCOMPARE(rig.form.Command1->text(), "Disconnect");
+        QVERIFY(!rig.form.Command1->isEnabled());
+        QVERIFY2(logLines(rig.form)[0].endsWith(" COM 1 takes its time"),
+                 qPrintable(logLines(rig.form)[0]));
+
+        QTRY_VERIFY(rig.form.Command1->isEnabled());
+        QCOMPARE(rig.form.MSComm1->PortOpen(), !gone);
+        QCOMPARE(rig.form.Command1->text(), gone ? "Connect" : "Disconnect");
+        const QStringList lines = logLines(rig.form);
+        if (gone) // the reason on top of the wait
+            QVERIFY2(lines.size() == 3 && lines[0].contains("does not exist"),
+                     qPrintable(lines[0]));
+        else
+            QVERIFY2(lines.size() == 1 && isStatusLine(lines[0], " Connected"),
+                     qPrintable(lines[0]));
+    }
+
     void refusedSettingsStillDisconnect()
     {
         Rig rig;

@@ -18,17 +18,19 @@ private Q_SLOTS:
         QTest::addColumn<int>("byteSize");
         QTest::addColumn<int>("parity");
         QTest::addColumn<int>("stopBits");
+        QTest::addColumn<bool>("sameXonXoff"); // the driver reports XON = XOFF = 0
         const QString none;
         // clang-format off
-        QTest::newRow("defaults")       << "38400,n,8,1"    << none << 8 << NOPARITY    << ONESTOPBIT;
-        QTest::newRow("even, 7, 2")     << "9600,E,7,2"     << none << 7 << EVENPARITY  << TWOSTOPBITS;
-        QTest::newRow("odd, 6")         << "1200,o,6,1"     << none << 6 << ODDPARITY   << ONESTOPBIT;
-        QTest::newRow("mark, 8, 2")     << "110,M,8,2"      << none << 8 << MARKPARITY  << TWOSTOPBITS;
-        QTest::newRow("space, 5, 1.5")  << "256000,s,5,1.5" << none << 5 << SPACEPARITY << ONE5STOPBITS;
-        QTest::newRow("5 data bits, 1") << "14400,n,5,1"    << none << 5 << NOPARITY    << ONESTOPBIT;
-        QTest::newRow("5 data bits, 2 stop") << "9600,n,5,2" << "Stop \"2\" cannot be used on COM 3" << 0 << 0 << 0;
-        QTest::newRow("8 data bits, 1.5 stop") << "9600,e,8,1.5" << "Stop \"1.5\" cannot be used on COM 3" << 0 << 0 << 0;
-        QTest::newRow("4 data bits")    << "9600,n,4,1"     << "Length \"4\" cannot be used on COM 3" << 0 << 0 << 0;
+        QTest::newRow("defaults")       << "38400,n,8,1"    << none << 8 << NOPARITY    << ONESTOPBIT << false;
+        QTest::newRow("even, 7, 2")     << "9600,E,7,2"     << none << 7 << EVENPARITY  << TWOSTOPBITS << false;
+        QTest::newRow("odd, 6")         << "1200,o,6,1"     << none << 6 << ODDPARITY   << ONESTOPBIT << false;
+        QTest::newRow("mark, 8, 2")     << "110,M,8,2"      << none << 8 << MARKPARITY  << TWOSTOPBITS << false;
+        QTest::newRow("space, 5, 1.5")  << "256000,s,5,1.5" << none << 5 << SPACEPARITY << ONE5STOPBITS << false;
+        QTest::newRow("5 data bits, 1") << "14400,n,5,1"    << none << 5 << NOPARITY    << ONESTOPBIT << false;
+        QTest::newRow("5 data bits, 2 stop") << "9600,n,5,2" << "Stop \"2\" cannot be used on COM 3" << 0 << 0 << 0 << false;
+        QTest::newRow("8 data bits, 1.5 stop") << "9600,e,8,1.5" << "Stop \"1.5\" cannot be used on COM 3" << 0 << 0 << 0 << false;
+        QTest::newRow("4 data bits")    << "9600,n,4,1"     << "Length \"4\" cannot be used on COM 3" << 0 << 0 << 0 << false;
+        QTest::newRow("usbser.sys: XON = XOFF = 0") << "38400,n,8,1" << none << 8 << NOPARITY << ONESTOPBIT << true;
         // clang-format on
     }
 
@@ -47,6 +49,9 @@ private Q_SLOTS:
         before.fDtrControl = DTR_CONTROL_HANDSHAKE;
         before.fRtsControl = RTS_CONTROL_HANDSHAKE;
         before.ErrorChar = '\0';
+        QFETCH(bool, sameXonXoff);
+        before.XonChar = sameXonXoff ? 0 : 0x11;
+        before.XoffChar = sameXonXoff ? 0 : 0x13;
         QString problem;
         const auto dcb = serial::portDcb(before, *settings, u"COM 3 (\\Device\\Serial2)", &problem);
         if (!refusal.isEmpty()) {
@@ -70,6 +75,9 @@ private Q_SLOTS:
         QVERIFY(!dcb->fOutX && !dcb->fInX && !dcb->fNull && !dcb->fAbortOnError);
         QCOMPARE(DWORD(dcb->fDtrControl), DWORD(DTR_CONTROL_ENABLE));
         QCOMPARE(DWORD(dcb->fRtsControl), DWORD(RTS_CONTROL_DISABLE));
+        // SetCommState refuses XON = XOFF, whatever the flow control.
+        QCOMPARE(dcb->XonChar, '\x11');
+        QCOMPARE(dcb->XoffChar, '\x13');
     }
 };
 

@@ -191,13 +191,21 @@ private Q_SLOTS:
         PortFolder folder;
         PtyPair com4;
         QVERIFY(folder.link(4, com4.slavePath()));
-        Form1 form(noSystemPorts);
+        int scans = 0;
+        Form1 form([&] { return ++scans, QStringList(); });
         form.Form_Load();
         QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 4"}));
 
+        // Typing, a key each 150 ms, rescans once, when the typing pauses.
         PtyPair com6;
         QVERIFY(folder.link(6, com6.slavePath()));
-        QTest::keyClicks(form.Combo9->lineEdit(), "x");
+        form.Combo9->lineEdit()->selectAll();
+        QTest::keyClicks(form.Combo9->lineEdit(), "COM", Qt::NoModifier, 150);
+        QCOMPARE(scans, 1);
+        QCOMPARE(form.Combo9->currentText(), "COM");
+        QTRY_COMPARE(scans, 2);
+        QTest::qWait(600);
+        QCOMPARE(scans, 2);
         QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 4", "COM 6"}));
         QCOMPARE(form.Combo9->itemData(1).toInt(), 6);
         QCOMPARE(form.Combo9->currentIndex(), -1);
@@ -206,8 +214,8 @@ private Q_SLOTS:
         // A port this program holds is left out of the rescan.
         QSerialPort mine(com4.slavePath());
         QVERIFY(mine.open(QIODevice::ReadWrite));
-        QTest::keyClicks(form.Combo9->lineEdit(), "COM");
-        QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 6"}));
+        QTest::keyClicks(form.Combo9->lineEdit(), "x");
+        QTRY_COMPARE(itemTexts(form.Combo9), QStringList({"COM 6"}));
         QVERIFY2(form.Combo9->toolTip().contains("COM 4 (" + com4.slavePath()
                                                  + ") is in use by another program"),
                  qPrintable(form.Combo9->toolTip()));
@@ -218,7 +226,7 @@ private Q_SLOTS:
         form.Combo9->setCurrentIndex(0);
         form.Command1_Click();
         QTest::keyClicks(form.Combo9->lineEdit(), "x");
-        QCOMPARE(form.Combo9->count(), 0);
+        QTRY_COMPARE(form.Combo9->count(), 0);
         QVERIFY2(form.Combo9->toolTip().contains("COM 6 (" + com6.slavePath()
                                                  + ") is connected in this window"),
                  qPrintable(form.Combo9->toolTip()));
@@ -241,7 +249,8 @@ private Q_SLOTS:
         OpenCounter counter({free.slavePath(), held.slavePath(), plain.fileName(), mine.slavePath(),
                              unnumbered.slavePath()});
 
-        Form1 form([&] { return QStringList({unnumbered.slavePath()}); });
+        int scans = 0;
+        Form1 form([&] { return ++scans, QStringList({unnumbered.slavePath()}); });
         form.Form_Load();
         QCOMPARE(counter.opens(), QList<int>({1, 1, 1, 1, 0}));
         QCOMPARE(itemTexts(form.Combo9), QStringList({"COM 1", "COM 4"}));
@@ -259,6 +268,7 @@ private Q_SLOTS:
         QVERIFY(form.MSComm1->PortOpen());
         counter.opens();
         QTest::keyClicks(form.Combo9->lineEdit(), "x");
+        QTRY_COMPARE(scans, 2);
         QCOMPARE(counter.opens(), QList<int>({1, 1, 1, 0, 0}));
         QVERIFY(form.Combo9->toolTip().contains("COM 4 (" + mine.slavePath()
                                                 + ") is connected in this window"));

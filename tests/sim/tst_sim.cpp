@@ -278,6 +278,9 @@ private Q_SLOTS:
         QTest::newRow("wrong ID 2") << sim::Faults{.wrongIdEvery = 2} << "1i1i";
         QTest::newRow("wrong count 3, drop 2")
             << sim::Faults{.dropEvery = 2, .wrongCountEvery = 3} << "10n010";
+        QTest::newRow("stray 2") << sim::Faults{.strayEvery = 2} << "1s1s";
+        QTest::newRow("noise 3, split 2")
+            << sim::Faults{.splitPieces = 2, .noiseEvery = 3} << "22z22z";
     }
 
     void faults()
@@ -297,6 +300,10 @@ private Q_SLOTS:
                 QCOMPARE(joined, framed("02030205DC"));
             else if (what == u'n')
                 QCOMPARE(joined, framed("01030405DC"));
+            else if (what == u's')
+                QCOMPARE(joined, "\xFF" + V1Is1500);
+            else if (what == u'z')
+                QCOMPARE(joined, QByteArray::fromHex("00E0FE0080"));
             else
                 QVERIFY(pieces.size() == what.digitValue() && joined == V1Is1500
                         && !pieces.contains({}));
@@ -347,6 +354,9 @@ private Q_SLOTS:
             << QStringList{"--wrong-id", "2", "--wrong-count", "3", "--exception", "4"} << true
             << "";
         QTest::newRow("exception -1") << QStringList{"--exception", "-1"} << false << "";
+        QTest::newRow("line faults")
+            << QStringList{"--echo", "--stray", "2", "--noise", "3", "--drop", "5"} << true << "";
+        QTest::newRow("stray x") << QStringList{"--stray", "x"} << false << "";
         QTest::newRow("stray argument") << QStringList{"COM1"} << false << "";
     }
 
@@ -414,9 +424,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("baud");
         QTest::addColumn<int>("stopBits");
         QTest::addColumn<int>("drop");
-        QTest::newRow("115200") << framed("010600000107") << 115200 << 1 << 0;
-        QTest::newRow("8N2") << framed("010600010E00") << 38400 << 2 << 0;
-        QTest::newRow("9600, echo lost") << framed("010600000103") << 9600 << 1 << 1;
+        QTest::addColumn<bool>("adapterEcho"); // the request comes back before each answer
+        QTest::newRow("115200") << framed("010600000107") << 115200 << 1 << 0 << false;
+        QTest::newRow("8N2") << framed("010600010E00") << 38400 << 2 << 0 << false;
+        QTest::newRow("9600, echo lost") << framed("010600000103") << 9600 << 1 << 1 << false;
+        QTest::newRow("9600, an echoing adapter")
+            << framed("010600000103") << 9600 << 1 << 0 << true;
     }
 
     void settingsWrite()
@@ -425,8 +438,9 @@ private Q_SLOTS:
         QFETCH(int, baud);
         QFETCH(int, stopBits);
         QFETCH(int, drop);
+        QFETCH(bool, adapterEcho);
         PortFolder folder;
-        sim::Transport module(sim::ModuleOptions{}, {drop, 0, 1});
+        sim::Transport module(sim::ModuleOptions{}, {.dropEvery = drop, .echo = adapterEcho});
         QVERIFY(module.openPty());
         QSignalSpy changed(&module, &sim::Transport::settingsChanged);
         const Garbled garbled(module);
@@ -436,20 +450,22 @@ private Q_SLOTS:
         // The echo comes at the old settings; the module changes even when the line loses it.
         tool.port.write(request);
         QVERIFY(changed.wait());
-        QTRY_COMPARE(tool.bytes, drop ? QByteArray() : request);
+        QTRY_COMPARE(tool.bytes,
+                     (adapterEcho ? request : QByteArray()) + (drop ? QByteArray() : request));
 
         // A tool that stays at the old settings is not understood any more...
         tool.bytes.clear();
         tool.port.write(ReadV1);
         QTRY_COMPARE(garbled.bytes, ReadV1.size());
-        QVERIFY(tool.bytes.isEmpty());
+        QCOMPARE(tool.bytes, adapterEcho ? ReadV1 : QByteArray()); // the adapter hears itself
 
         // ...one that reopens at the new ones is.
         QSignalSpy understood(&module, &sim::Transport::received);
         QVERIFY(tool.open(module.linkPath(), baud, stopBits));
         tool.port.write(ReadV1);
         QVERIFY(understood.wait());
-        QTRY_COMPARE(tool.bytes, drop ? QByteArray() : V1Is1500);
+        QTRY_COMPARE(tool.bytes,
+                     (adapterEcho ? ReadV1 : QByteArray()) + (drop ? QByteArray() : V1Is1500));
     }
 
     void links_data()
