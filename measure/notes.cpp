@@ -255,11 +255,19 @@ Note answerNote(QByteArrayView block, const Awaited &asked, const AnswerFacts &f
 
 QString noiseNote(const serial::LineErrors &errors, const QString &lineSettings)
 {
+    return withLineErrors(
+        QStringLiteral("bytes that form no answer: check for line noise, bias and termination, "
+                       "another master, or a format other than the module's (%1 in use)")
+            .arg(lineSettings),
+        errors);
+}
+
+QString withLineErrors(const QString &note, const serial::LineErrors &errors)
+{
     const QString errorText = lineErrorText(errors);
-    return QStringLiteral("bytes that form no answer: check for line noise, bias and termination, "
-                          "another master, or a format other than the module's (%1 in use)")
-               .arg(lineSettings)
-           + (errorText.isEmpty() ? QString() : QStringLiteral("; ") + errorText);
+    if (note.isEmpty() || errorText.isEmpty())
+        return note + errorText;
+    return note + QStringLiteral("; ") + errorText;
 }
 
 QString strayNote(const Awaited &asked, QByteArrayView stray)

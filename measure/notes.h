@@ -75,6 +75,10 @@ Note answerNote(QByteArrayView block, const Awaited &asked, const AnswerFacts &f
 // the line settings in use ("38400,n,8,1").
 QString noiseNote(const serial::LineErrors &errors, const QString &lineSettings);
 
+// A note with the line errors of its bytes after it, or those alone where
+// there is no note; empty when there is neither.
+QString withLineErrors(const QString &note, const serial::LineErrors &errors);
+
 // The note of a whole answer to the request awaited that came after stray
 // bytes, in a block that changes nothing on the screen.
 QString strayNote(const Awaited &asked, QByteArrayView stray);

@@ -42,10 +42,9 @@ void Form1::takeAnswers(bool quiet)
         if (!echoAwaited.isEmpty() && ReceivedBytes == echoAwaited) {
             // The adapter's echo of the request: not its answer, which is still to come.
             echoAwaited.clear();
-            QString note = lineEchoes ? QString() : measure::echoNote();
+            const QString note
+                = measure::withLineErrors(lineEchoes ? QString() : measure::echoNote(), errors);
             lineEchoes = true;
-            if (const QString lineErrors = measure::lineErrorText(errors); !lineErrors.isEmpty())
-                note += (note.isEmpty() ? QString() : QStringLiteral("; ")) + lineErrors;
             if (!note.isEmpty())
                 logMessage(note);
             continue;
@@ -71,9 +70,8 @@ bool Form1::takeBlock(const serial::LineErrors &errors)
             noAnswer->stop();
             step.answered(uptime.elapsed());
             echoAwaited.clear();
-            const QString lineErrors = measure::lineErrorText(errors);
-            logMessage(measure::strayNote(awaited, QByteArrayView(block).first(*at))
-                       + (lineErrors.isEmpty() ? QString() : QStringLiteral("; ") + lineErrors));
+            logMessage(measure::withLineErrors(
+                measure::strayNote(awaited, QByteArrayView(block).first(*at)), errors));
         } else {
             silence.bytesCame = true;
             logMessage(measure::noiseNote(errors, MSComm1->Settings()));
